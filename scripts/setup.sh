@@ -1,0 +1,21 @@
+#!/bin/sh
+# Installs what Marvoly needs to build, run and test on Debian 12. Packages
+# that are already there are left alone.
+set -eu
+
+packages="cmake ninja-build g++ googletest libncurses-dev
+  g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
+  clang-format wine wine64 xvfb xauth nginx-light iproute2 iptables tmux util-linux procps"
+[ "${1-}" = "--run-only" ] && packages="cmake ninja-build g++ libncurses-dev binutils-mingw-w64-x86-64 xdg-utils"
+
+missing=""
+for package in $packages; do
+    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "ok installed" ||
+        missing="$missing $package"
+done
+[ -z "$missing" ] && exit 0
+
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+$sudo apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends $missing

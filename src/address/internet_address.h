@@ -1,0 +1,8 @@
+// The IPv4 address under which the outside world sees the machine, as the
+// address-echo page reports it.
+#pragma once
+
+// 1 with the dotted address written into text (at least 16 bytes), else 0
+// with text untouched.
+int GetInternetAddress(char* text);
+int FetchInternetAddress(unsigned char* octets);

@@ -1,0 +1,26 @@
+// A growable byte store, and the record in which one HTTP exchange hands its
+// response to the caller.
+#pragma once
+
+// The content is start .. pos; capacity starts at 10 and only ever doubles.
+// The buffer never releases its block: its owner does, or hands it on.
+struct ByteBuffer {
+    char* start;
+    char* pos;
+    int capacity;
+};
+
+// header and body are heap blocks owned by whoever holds the record, each
+// ended by a NUL that bodyLength does not count. An empty record has both
+// pointers null.
+struct HttpResponse {
+    char* header;
+    char* body;
+    int bodyLength;
+};
+
+char* ByteBufferInit(ByteBuffer* buffer);
+void ByteBufferGrow(ByteBuffer* buffer);
+void ByteBufferPutByte(ByteBuffer* buffer, char byte);
+void ByteBufferAppend(ByteBuffer* buffer, const char* source, unsigned int count);
+void FreeHttpResponse(HttpResponse* response);

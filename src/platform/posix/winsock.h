@@ -1,0 +1,51 @@
+// Windows Sockets 1.1 on top of BSD sockets: the types and calls that the
+// program uses with their Win32 names. socket, connect, send, recv, htons and
+// inet_ntoa are the BSD ones.
+#pragma once
+
+#include <netdb.h>
+
+#include <cstdarg>
+#include <cstdint>
+
+typedef int SOCKET;
+typedef std::uint16_t WORD;
+typedef std::uint8_t BYTE;
+
+#define INVALID_SOCKET (-1)
+#define SOCKET_ERROR (-1)
+#define MAKEWORD(low, high) ((WORD)(((BYTE)(low)) | ((WORD)((BYTE)(high))) << 8))
+
+// Resolver failures as Windows Sockets reports them.
+#define WSAHOST_NOT_FOUND 11001
+#define WSATRY_AGAIN 11002
+#define WSANO_RECOVERY 11003
+#define WSANO_DATA 11004
+
+struct WSADATA {
+    WORD wVersion;
+    WORD wHighVersion;
+    char szDescription[257];
+    char szSystemStatus[129];
+    unsigned short iMaxSockets;
+    unsigned short iMaxUdpDg;
+    char* lpVendorInfo;
+};
+
+int WSAStartup(WORD versionRequested, WSADATA* data);
+int WSACleanup();
+int WSAGetLastError();
+int closesocket(SOCKET socket);
+
+// The machine's own host name resolves to the machine's interface addresses,
+// as under Windows Sockets; every other name goes to the system resolver.
+struct hostent* WinsockGetHostByName(const char* name);
+#define gethostbyname WinsockGetHostByName
+
+// kernel32 and user32 text helpers with Win32 semantics: lstrcpynA copies at
+// most max - 1 characters and always terminates; the wsprintf pair writes at
+// most 1023 characters and the terminator.
+char* lstrcpynA(char* destination, const char* source, int max);
+int wsprintfA(char* output, const char* format, ...) __attribute__((format(printf, 2, 3)));
+int wvsprintfA(char* output, const char* format, va_list arguments)
+    __attribute__((format(printf, 2, 0)));
