@@ -5,7 +5,7 @@ cd "$(dirname "$0")/.."
 
 scripts/setup.sh
 scripts/check-format.sh
-for preset in native sanitize windows release native-release; do
+for preset in native sanitize windows release native-release fuzz; do
     echo "=== $preset"
     cmake --workflow --preset "$preset" --fresh
 done
