@@ -1,25 +1,22 @@
 // Windows Sockets start-up, error codes and text helpers over POSIX.
 #include "platform/posix/winsock.h"
 
-#include <netdb.h>
 #include <signal.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
 
-// This file supplies the replacement; below, the name means the system's own.
-#undef gethostbyname
-
 namespace {
 
+#define WSAEFAULT 10014
 #define WSAVERNOTSUPPORTED 10092
 #define WSANOTINITIALISED 10093
 
 const int kFormatBufferSize = 1024; // wvsprintfA writes at most this many bytes
 
 int g_startCount = 0;
-int g_lastError = 0;
+int g_socketError = 0;
 
 } // namespace
 
@@ -28,6 +25,9 @@ int WSAStartup(WORD versionRequested, WSADATA* data) {
     BYTE minor = (BYTE)(versionRequested >> 8);
     if (major < 1) {
         return WSAVERNOTSUPPORTED;
+    }
+    if (data == nullptr) {
+        return WSAEFAULT;
     }
     // A peer that closes while we send must give an error result, not end
     // the program: Windows Sockets has no such signal.
@@ -46,7 +46,7 @@ int WSAStartup(WORD versionRequested, WSADATA* data) {
 
 int WSACleanup() {
     if (g_startCount == 0) {
-        g_lastError = WSANOTINITIALISED;
+        g_socketError = WSANOTINITIALISED;
         return SOCKET_ERROR;
     }
     --g_startCount;
@@ -54,32 +54,15 @@ int WSACleanup() {
 }
 
 int WSAGetLastError() {
-    return g_lastError;
+    return g_socketError;
+}
+
+void WSASetLastError(int error) {
+    g_socketError = error;
 }
 
 int closesocket(SOCKET socket) {
-    return close(socket);
-}
-
-struct hostent* WinsockGetHostByName(const char* name) {
-    struct hostent* entry = ::gethostbyname(name);
-    if (entry == nullptr) {
-        switch (h_errno) {
-        case HOST_NOT_FOUND:
-            g_lastError = WSAHOST_NOT_FOUND;
-            break;
-        case TRY_AGAIN:
-            g_lastError = WSATRY_AGAIN;
-            break;
-        case NO_DATA:
-            g_lastError = WSANO_DATA;
-            break;
-        default:
-            g_lastError = WSANO_RECOVERY;
-            break;
-        }
-    }
-    return entry;
+    return close(socket) == 0 ? 0 : SOCKET_ERROR;
 }
 
 char* lstrcpynA(char* destination, const char* source, int max) {

@@ -35,10 +35,14 @@ struct WSADATA {
 int WSAStartup(WORD versionRequested, WSADATA* data);
 int WSACleanup();
 int WSAGetLastError();
+void WSASetLastError(int error);
 int closesocket(SOCKET socket);
 
-// The machine's own host name resolves to the machine's interface addresses,
-// as under Windows Sockets; every other name goes to the system resolver.
+// The machine's own host name (or an empty or null name) resolves to the
+// IPv4 addresses of the interfaces that are up, loopback left out, in the
+// system's order; 127.0.0.1 alone when there is none, as under Windows
+// Sockets. Every other name goes to the system resolver. The answer lives
+// until the next call.
 struct hostent* WinsockGetHostByName(const char* name);
 #define gethostbyname WinsockGetHostByName
 
