@@ -1,0 +1,159 @@
+#!/bin/sh
+# One fault of the echo host, end to end with the real program, in a network
+# namespace of its own (loopback only) so that the fault peer may take the
+# echo port whatever listens on it outside:
+#
+#   fault.sh wine|native FAULT
+#
+# FAULT is one of fault_peer.py's faults, or "unresolvable": the echo host's
+# name resolves nowhere (for programs built with the shipped echo URL). The
+# program must end each fault with the dialog usable: the Internet address's
+# failure text, the note for it, Refresh enabled, and exit code 0 on Esc.
+#
+# Environment: MARVOLY_FAULT_PROGRAM, MARVOLY_FAULT_PORT (the echo port; not
+# for unresolvable), MARVOLY_FAULT_TIMEOUT_MS (the program's socket time-out),
+# MARVOLY_FAULT_WORK (a directory kept between runs); for wine also
+# MARVOLY_FAULT_WINE, MARVOLY_FAULT_WINESERVER, MARVOLY_FAULT_AUTOMATE.
+# Needs Linux and root; elsewhere it ends with 77, a skip for CTest.
+set -eu
+
+here=$(cd "$(dirname "$0")" && pwd)
+. "$here/../e2e/lib.sh"
+
+skip() {
+    echo "SKIP: $*"
+    exit 77
+}
+
+if [ "${1-}" != --inside ]; then
+    [ "$(id -u)" -eq 0 ] || skip "network namespaces need root"
+    unshare --net --mount true 2>/dev/null || skip "no network namespaces here"
+    exec unshare --net --mount sh "$0" --inside "$@"
+fi
+kind=$2
+fault=$3
+work=$MARVOLY_FAULT_WORK/$kind
+limit=120 # seconds for any one step
+mkdir -p "$work"
+ip link set lo up
+
+peer_pid=
+xvfb_pid=
+cleanup() {
+    [ "$kind" = wine ] && stop_wine
+    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+    [ -n "$peer_pid" ] && kill "$peer_pid" 2>/dev/null
+    return 0
+}
+trap cleanup EXIT
+trap 'exit 1' HUP INT TERM
+
+# Only this mount namespace sees these: no name but localhost and the
+# machine's own resolves, and a name server query is refused at once.
+isolate_resolver() {
+    printf '127.0.0.1 localhost %s\n' "$(hostname)" >"$work/hosts"
+    printf 'nameserver 127.0.0.1\noptions attempts:1 timeout:1\n' >"$work/resolv.conf"
+    mount --bind "$work/hosts" /etc/hosts
+    mount --bind "$work/resolv.conf" /etc/resolv.conf
+}
+
+start_peer() {
+    python3 "$here/fault_peer.py" "$MARVOLY_FAULT_PORT" "$fault" >"$work/peer.log" 2>&1 &
+    peer_pid=$!
+    tries=100
+    until grep -q '^listening' "$work/peer.log"; do
+        tries=$((tries - 1))
+        [ "$tries" -gt 0 ] || fail "the fault peer did not start: $(cat "$work/peer.log")"
+        sleep 0.1
+    done
+}
+
+# --- Marvoly.exe under Wine, driven by the UI-automation program ---------
+
+export WINEPREFIX="$work/wineprefix" WINEARCH=win64 WINEDEBUG=-all
+export WINEDLLOVERRIDES='mscoree,mshtml='
+
+# Wine's background processes must not hold our output: files only.
+wine_step() {
+    timeout "$limit" "$@" </dev/null >>"$work/wine.log" 2>&1
+}
+
+start_xvfb() {
+    rm -f "$work/display"
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" \
+        </dev/null >"$work/xvfb.log" 2>&1 &
+    xvfb_pid=$!
+    tries=100
+    while [ ! -s "$work/display" ]; do
+        tries=$((tries - 1))
+        [ "$tries" -gt 0 ] || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
+        sleep 0.1
+    done
+    DISPLAY=:$(cat "$work/display")
+    export DISPLAY
+}
+
+# The prefix is made and used only inside namespaces like this one, by a
+# wineserver of its own: never by a process outside.
+start_wine() {
+    if [ ! -e "$WINEPREFIX/.marvoly-ready" ]; then
+        wine_step "$MARVOLY_FAULT_WINE" wineboot -i
+        # Wine draws the frame itself, on a desktop of a known size.
+        wine_step "$MARVOLY_FAULT_WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f
+        wine_step "$MARVOLY_FAULT_WINE" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f
+        wine_step "$MARVOLY_FAULT_WINE" reg add 'HKCU\Software\Wine\Explorer\Desktops' \
+            /v Default /d 1024x768 /f
+        wine_step "$MARVOLY_FAULT_WINESERVER" -k || true
+        wine_step "$MARVOLY_FAULT_WINESERVER" -w || true
+        touch "$WINEPREFIX/.marvoly-ready"
+    fi
+    wine_step "$MARVOLY_FAULT_WINESERVER" -p
+    wine_step "$MARVOLY_FAULT_WINE" cmd /c exit 0
+}
+
+stop_wine() {
+    wine_step "$MARVOLY_FAULT_WINESERVER" -k || true
+    wine_step "$MARVOLY_FAULT_WINESERVER" -w || true
+}
+
+run_wine() {
+    start_xvfb
+    start_wine
+    out=$work/$fault.out
+    timeout "$limit" "$MARVOLY_FAULT_WINE" "$MARVOLY_FAULT_AUTOMATE" \
+        "$(windows_path "$MARVOLY_FAULT_PROGRAM")" idle fields state key:esc exit \
+        </dev/null >"$out" 2>"$work/$fault.err" ||
+        fail "the automation could not finish: $(cat "$work/$fault.err")"
+    cat "$out"
+    expect "local address is an address" "$(is_dotted_quad "$(value local "$out")" && echo yes)" yes
+    expect "Internet address" "$(value internet "$out")" "$text_no_internet"
+    expect "note" "$(value note "$out")" "$note_no_internet"
+    expect "Refresh" "$(value refresh "$out")" enabled
+    expect "focused control" "$(value focus "$out")" 1
+    expect "exit code on Esc" "$(value exit "$out")" 0
+}
+
+# --- the whole fault ------------------------------------------------------
+
+isolate_resolver
+[ "$fault" = unresolvable ] || start_peer
+started=$(date +%s)
+case "$kind" in
+wine) run_wine ;;
+*) fail "unknown kind $kind" ;;
+esac
+seconds=$(($(date +%s) - started))
+echo "the program's life took ${seconds}s"
+# A silent host costs each of the two runs one receive time-out, no more.
+if [ "$fault" = silent ]; then
+    least=$((2 * MARVOLY_FAULT_TIMEOUT_MS / 1000))
+    [ "$seconds" -ge "$least" ] || fail "over in ${seconds}s: the time-outs were not waited out"
+    [ "$seconds" -le $((least + 30)) ] || fail "${seconds}s: the time-outs did not end the runs"
+fi
+
+# Both detection runs of the first display asked the echo host (an echo
+# host that does not resolve is never asked).
+connections=$(grep -c '^connection' "$work/peer.log" 2>/dev/null || true)
+expected=2
+[ "$fault" = unresolvable ] && expected=0
+expect "connections to the echo host" "${connections:-0}" "$expected"
