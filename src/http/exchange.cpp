@@ -1,0 +1,184 @@
+// One HTTP/1.0 request over a plain TCP connection: the request is composed
+// here byte for byte, and the whole response is read until the peer closes.
+#include "http/exchange.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "http/url.h"
+
+namespace {
+
+const int kSchemeSize = 20;
+const int kHostSize = 128;
+const int kPathSize = 2048;
+const int kReceiveSize = 1024;
+
+// What one request is made of, once the URL is split.
+struct Request {
+    char host[kHostSize];
+    char path[kPathSize];
+    int port;
+    const char* extraHeaders;
+    const char* postData;
+    int postLength;
+};
+
+// Closing the connection on failure is the caller's job; this only dials.
+int ConnectToHost(SOCKET socket, const Request* request) {
+    struct sockaddr_in address;
+    std::memset(&address, 0, sizeof(address));
+    address.sin_family = AF_INET;
+    address.sin_port = htons((unsigned short)(request->port & 0xFFFF));
+    address.sin_addr.s_addr = ResolveFirstAddress(request->host);
+    if (address.sin_addr.s_addr == 0) {
+        return 0;
+    }
+    return connect(socket, (struct sockaddr*)&address, sizeof(address)) == 0;
+}
+
+// The results of the sends are not looked at: a peer that stops listening
+// shows up as a short or failed response instead.
+void SendRequest(SOCKET socket, const Request* request, char* area) {
+    SendString(socket, request->postData != nullptr ? "POST " : "GET ");
+    SendString(socket, request->path[0] != '\0' ? request->path : "/");
+    SendString(socket, " HTTP/1.0\r\n");
+    SendString(socket, "Accept: image/gif, image/x-xbitmap, image/jpeg, image/pjpeg, "
+                       "application/vnd.ms-excel, application/msword, "
+                       "application/vnd.ms-powerpoint, */*\r\n");
+    SendString(socket, "Accept-Language: en-us\r\n");
+    SendString(socket, "Accept-Encoding: gzip, deflate\r\n");
+    SendString(socket, "User-Agent: Mozilla/4.0\r\n");
+    if (request->postLength != 0) {
+        wsprintfA(area, "Content-Length: %ld\r\n", (long)request->postLength);
+        SendString(socket, area);
+    }
+    SendString(socket, "Host: ");
+    SendString(socket, request->host);
+    SendString(socket, "\r\n");
+    if (request->extraHeaders != nullptr && request->extraHeaders[0] != '\0') {
+        SendString(socket, request->extraHeaders);
+    }
+    SendString(socket, "\r\n");
+    // A negative length is no length: nothing may be read from before or
+    // beyond the caller's data.
+    if (request->postData != nullptr && request->postLength > 0) {
+        send(socket, request->postData, request->postLength, 0);
+    }
+}
+
+// One byte per receive, so that nothing after the empty line is taken. The
+// header ends at the first LF closing a line of nothing but CRs. The header
+// buffer gives out long before lineCount could overflow.
+void ReadHeader(SOCKET socket, char* area, ByteBuffer* header) {
+    ByteBufferInit(header);
+    int lineCount = 0;
+    while (header->start != nullptr && recv(socket, area, 1, 0) > 0) {
+        ByteBufferPutByte(header, area[0]);
+        if (area[0] == '\n') {
+            if (lineCount == 0) {
+                return;
+            }
+            lineCount = 0;
+        } else if (area[0] != '\r') {
+            ++lineCount;
+        }
+    }
+}
+
+// The body is whatever arrives until the peer closes or a receive fails.
+void ReadBody(SOCKET socket, char* area, ByteBuffer* body) {
+    ByteBufferInit(body);
+    while (body->start != nullptr) {
+        int received = (int)recv(socket, area, kReceiveSize, 0);
+        if (received < 0) {
+            return;
+        }
+        ByteBufferAppend(body, area, (unsigned int)received);
+        if (received == 0) {
+            return;
+        }
+    }
+}
+
+// Fills the record only when both blocks could be had; a buffer that ran
+// out of heap fails the exchange rather than hand over a cut response.
+int ReadResponse(SOCKET socket, char* area, HttpResponse* response) {
+    ByteBuffer header;
+    ReadHeader(socket, area, &header);
+    if (header.pos - header.start == header.capacity) {
+        ByteBufferGrow(&header);
+    }
+    if (header.start == nullptr) {
+        return 1;
+    }
+    *header.pos = '\0';
+
+    ByteBuffer body;
+    ReadBody(socket, area, &body);
+    if (body.start == nullptr) {
+        std::free(header.start);
+        return 1;
+    }
+    *body.pos = '\0';
+
+    response->header = header.start;
+    response->body = body.start;
+    response->bodyLength = (int)(body.pos - body.start);
+    return 0;
+}
+
+// Runs between the socket library's start and its cleanup.
+int ExchangeOverSocket(const Request* request, HttpResponse* response) {
+    SOCKET connection = socket(AF_INET, SOCK_STREAM, 0);
+    if (connection == INVALID_SOCKET) {
+        return 1;
+    }
+    int result = 1;
+    if (ConnectToHost(connection, request)) {
+        // Also holds the Content-Length line while the request goes out.
+        char area[kReceiveSize];
+        SendRequest(connection, request, area);
+        result = ReadResponse(connection, area, response);
+    }
+    closesocket(connection);
+    return result;
+}
+
+} // namespace
+
+int HttpExchange(const char* url, const char* extraHeaders, const char* postData, int postLength,
+                 HttpResponse* response) {
+    char scheme[kSchemeSize];
+    Request request;
+    SplitUrl(url, scheme, sizeof(scheme), request.host, sizeof(request.host), request.path,
+             sizeof(request.path), &request.port);
+    if (std::strcmp(scheme, "HTTP") != 0) {
+        return 1;
+    }
+    request.extraHeaders = extraHeaders;
+    request.postData = postData;
+    request.postLength = postLength;
+
+    WSADATA data;
+    if (WSAStartup(MAKEWORD(1, 1), &data) != 0) {
+        return 1;
+    }
+    int result = ExchangeOverSocket(&request, response);
+    WSACleanup();
+    return result;
+}
+
+uint32_t ResolveFirstAddress(const char* host) {
+    struct hostent* entry = gethostbyname(host);
+    if (entry == nullptr || entry->h_addr_list[0] == nullptr) {
+        return 0;
+    }
+    uint32_t address;
+    std::memcpy(&address, entry->h_addr_list[0], sizeof(address));
+    return address;
+}
+
+int SendString(SOCKET socket, const char* text) {
+    return (int)send(socket, text, (int)std::strlen(text), 0);
+}
