@@ -13,6 +13,12 @@ const int kSchemeSize = 20;
 const int kHostSize = 128;
 const int kPathSize = 2048;
 const int kReceiveSize = 1024;
+// No connect, send or receive waits longer than this.
+const int kTimeoutMs = MARVOLY_NET_TIMEOUT_MS;
+// A response beyond these is no echo page: the exchange fails rather than
+// let a peer that never stops fill the memory.
+const unsigned int kHeaderLimit = 64 * 1024;
+const unsigned int kBodyLimit = 1024 * 1024;
 
 // What one request is made of, once the URL is split.
 struct Request {
@@ -34,7 +40,7 @@ int ConnectToHost(SOCKET socket, const Request* request) {
     if (address.sin_addr.s_addr == 0) {
         return 0;
     }
-    return connect(socket, (struct sockaddr*)&address, sizeof(address)) == 0;
+    return ConnectWithTimeout(socket, (struct sockaddr*)&address, sizeof(address), kTimeoutMs) == 0;
 }
 
 // The results of the sends are not looked at: a peer that stops listening
@@ -67,23 +73,39 @@ void SendRequest(SOCKET socket, const Request* request, char* area) {
     }
 }
 
+unsigned int UsedBytes(const ByteBuffer* buffer) {
+    return (unsigned int)(buffer->pos - buffer->start);
+}
+
+// Over its bound a buffer goes the way of one that ran out of heap: its
+// block is released, and the exchange fails.
+void DropBuffer(ByteBuffer* buffer) {
+    std::free(buffer->start);
+    buffer->start = nullptr;
+    buffer->pos = nullptr;
+    buffer->capacity = 0;
+}
+
 // One byte per receive, so that nothing after the empty line is taken. The
-// header ends at the first LF closing a line of nothing but CRs. The header
-// buffer gives out long before lineCount could overflow.
-void ReadHeader(SOCKET socket, char* area, ByteBuffer* header) {
+// header ends at the first LF closing a line of nothing but CRs. Gives 1
+// when it did; 0 when the peer closed, a receive failed or timed out first.
+int ReadHeader(SOCKET socket, char* area, ByteBuffer* header) {
     ByteBufferInit(header);
     int lineCount = 0;
     while (header->start != nullptr && recv(socket, area, 1, 0) > 0) {
         ByteBufferPutByte(header, area[0]);
-        if (area[0] == '\n') {
+        if (header->start != nullptr && UsedBytes(header) > kHeaderLimit) {
+            DropBuffer(header);
+        } else if (area[0] == '\n') {
             if (lineCount == 0) {
-                return;
+                return 1;
             }
             lineCount = 0;
         } else if (area[0] != '\r') {
             ++lineCount;
         }
     }
+    return 0;
 }
 
 // The body is whatever arrives until the peer closes or a receive fails.
@@ -95,6 +117,9 @@ void ReadBody(SOCKET socket, char* area, ByteBuffer* body) {
             return;
         }
         ByteBufferAppend(body, area, (unsigned int)received);
+        if (body->start != nullptr && UsedBytes(body) > kBodyLimit) {
+            DropBuffer(body);
+        }
         if (received == 0) {
             return;
         }
@@ -105,7 +130,7 @@ void ReadBody(SOCKET socket, char* area, ByteBuffer* body) {
 // out of heap fails the exchange rather than hand over a cut response.
 int ReadResponse(SOCKET socket, char* area, HttpResponse* response) {
     ByteBuffer header;
-    ReadHeader(socket, area, &header);
+    int headerComplete = ReadHeader(socket, area, &header);
     if (header.pos - header.start == header.capacity) {
         ByteBufferGrow(&header);
     }
@@ -114,8 +139,14 @@ int ReadResponse(SOCKET socket, char* area, HttpResponse* response) {
     }
     *header.pos = '\0';
 
+    // A header cut short by a close or a failed receive leaves an empty
+    // body; a receive that timed out is not waited out a second time.
     ByteBuffer body;
-    ReadBody(socket, area, &body);
+    if (headerComplete) {
+        ReadBody(socket, area, &body);
+    } else {
+        ByteBufferInit(&body);
+    }
     if (body.start == nullptr) {
         std::free(header.start);
         return 1;
@@ -135,7 +166,7 @@ int ExchangeOverSocket(const Request* request, HttpResponse* response) {
         return 1;
     }
     int result = 1;
-    if (ConnectToHost(connection, request)) {
+    if (SetSocketTimeouts(connection, kTimeoutMs) == 0 && ConnectToHost(connection, request)) {
         // Also holds the Content-Length line while the request goes out.
         char area[kReceiveSize];
         SendRequest(connection, request, area);

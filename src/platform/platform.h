@@ -23,3 +23,5 @@
 #include "platform/posix/winsock.h"
 
 #endif
+
+#include "platform/socket_options.h"

@@ -136,6 +136,7 @@ run_wine() {
 # --- the whole fault ------------------------------------------------------
 
 isolate_resolver
+rm -f "$work/peer.log"
 [ "$fault" = unresolvable ] || start_peer
 started=$(date +%s)
 case "$kind" in
@@ -144,16 +145,20 @@ wine) run_wine ;;
 esac
 seconds=$(($(date +%s) - started))
 echo "the program's life took ${seconds}s"
-# A silent host costs each of the two runs one receive time-out, no more.
+
+# The program met the fault (an echo host that does not resolve is never
+# asked); how many runs it makes is the dialog's own business.
+connections=$(grep -c '^connection' "$work/peer.log" 2>/dev/null || true)
+connections=${connections:-0}
+echo "connections to the echo host: $connections"
+if [ "$fault" = unresolvable ]; then
+    expect "connections to the echo host" "$connections" 0
+else
+    [ "$connections" -ge 1 ] || fail "the program never asked the echo host"
+fi
+# A silent host costs each run one receive time-out, and no more.
 if [ "$fault" = silent ]; then
-    least=$((2 * MARVOLY_FAULT_TIMEOUT_MS / 1000))
+    least=$((connections * MARVOLY_FAULT_TIMEOUT_MS / 1000))
     [ "$seconds" -ge "$least" ] || fail "over in ${seconds}s: the time-outs were not waited out"
     [ "$seconds" -le $((least + 30)) ] || fail "${seconds}s: the time-outs did not end the runs"
 fi
-
-# Both detection runs of the first display asked the echo host (an echo
-# host that does not resolve is never asked).
-connections=$(grep -c '^connection' "$work/peer.log" 2>/dev/null || true)
-expected=2
-[ "$fault" = unresolvable ] && expected=0
-expect "connections to the echo host" "${connections:-0}" "$expected"
