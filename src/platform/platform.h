@@ -21,6 +21,7 @@
 #include <cstdint>
 
 #include "platform/posix/winsock.h"
+#include "platform/posix/user32.h"
 
 #endif
 

@@ -1,0 +1,28 @@
+// The process entry of the program: WinMain with what Windows would give it.
+#include <string>
+
+#include "platform/platform.h"
+
+namespace {
+
+// The command line after the program's name, as Windows passes it: the
+// arguments joined by blanks, those with blanks in double quotes.
+std::string CommandLineOf(int argc, char** argv) {
+    std::string line;
+    for (int i = 1; i < argc; ++i) {
+        std::string argument = argv[i];
+        bool quote = argument.empty() || argument.find_first_of(" \t") != std::string::npos;
+        if (!line.empty()) {
+            line += ' ';
+        }
+        line += quote ? "\"" + argument + "\"" : argument;
+    }
+    return line;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    std::string commandLine = CommandLineOf(argc, argv);
+    return WinMain(GetModuleHandleA(nullptr), nullptr, &commandLine[0], SW_SHOWDEFAULT);
+}
