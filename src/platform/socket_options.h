@@ -6,6 +6,15 @@
 // longer fails like any failed receive.
 int SetSocketTimeouts(SOCKET socket, int milliseconds);
 
+// Sends each piece of data at once, without waiting for the acknowledgement
+// of the previous one (no Nagle coalescing).
+int SetSocketNoDelay(SOCKET socket);
+
+// While held (hold 1), the small sends of one request are gathered into as
+// few segments as they fill; releasing (hold 0) sends what is gathered. Where
+// the platform cannot gather, this does nothing.
+int HoldSends(SOCKET socket, int hold);
+
 // connect, but failing once the connection is not made within the given
 // time. The socket is blocking again afterwards.
 int ConnectWithTimeout(SOCKET socket, const struct sockaddr* address, int length, int milliseconds);

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <vector>
 
 namespace {
 
@@ -14,6 +15,7 @@ const int kAcceptWaitMs = 5000;
 const int kRequestWaitMs = 5000;
 const int kStallWaitMs = 30000;
 const size_t kEndlessLimit = 64u << 20; // an endless body still stops somewhere
+const size_t kEndlessBlock = 64u << 10;
 
 bool WaitReadable(int socket, int milliseconds) {
     struct pollfd entry = {socket, POLLIN, 0};
@@ -57,9 +59,18 @@ bool SendPieces(int connection, const FuzzPeerScript* script) {
     return true;
 }
 
+// The first round goes out in its pieces; the rest in large blocks of the
+// same bytes over and over, so that a short answer still fills megabytes fast.
 void SendEndlessly(int connection, const FuzzPeerScript* script) {
-    for (size_t sent = 0; sent < kEndlessLimit && script->size > 0; sent += script->size) {
-        if (!SendPieces(connection, script)) {
+    if (script->size == 0 || !SendPieces(connection, script)) {
+        return;
+    }
+    std::vector<uint8_t> block;
+    while (block.size() < kEndlessBlock) {
+        block.insert(block.end(), script->bytes, script->bytes + script->size);
+    }
+    for (size_t sent = 0; sent < kEndlessLimit; sent += block.size()) {
+        if (!SendAll(connection, block.data(), block.size())) {
             return;
         }
     }

@@ -2,6 +2,8 @@
 // made non-blocking for as long as it waits.
 #include <errno.h>
 #include <fcntl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <time.h>
@@ -47,6 +49,23 @@ int SetSocketTimeouts(SOCKET socket, int milliseconds) {
         return SOCKET_ERROR;
     }
     return 0;
+}
+
+int SetSocketNoDelay(SOCKET socket) {
+    int on = 1;
+    return setsockopt(socket, IPPROTO_TCP, TCP_NODELAY, &on, sizeof(on)) == 0 ? 0 : SOCKET_ERROR;
+}
+
+int HoldSends(SOCKET socket, int hold) {
+#if defined(TCP_CORK)
+    return setsockopt(socket, IPPROTO_TCP, TCP_CORK, &hold, sizeof(hold)) == 0 ? 0 : SOCKET_ERROR;
+#elif defined(TCP_NOPUSH)
+    return setsockopt(socket, IPPROTO_TCP, TCP_NOPUSH, &hold, sizeof(hold)) == 0 ? 0 : SOCKET_ERROR;
+#else
+    (void)socket;
+    (void)hold;
+    return 0;
+#endif
 }
 
 int ConnectWithTimeout(SOCKET socket, const struct sockaddr* address, int length,

@@ -37,6 +37,16 @@ int SetSocketTimeouts(SOCKET socket, int milliseconds) {
     return 0;
 }
 
+int SetSocketNoDelay(SOCKET socket) {
+    BOOL on = TRUE;
+    return setsockopt(socket, IPPROTO_TCP, TCP_NODELAY, (const char*)&on, sizeof(on));
+}
+
+// Windows Sockets has no way to gather sends short of buffering them.
+int HoldSends(SOCKET, int) {
+    return 0;
+}
+
 int ConnectWithTimeout(SOCKET socket, const struct sockaddr* address, int length,
                        int milliseconds) {
     if (SetBlocking(socket, false) != 0) {
