@@ -1,5 +1,6 @@
 // The user32 calls over the dialog manager and its terminal view.
 #include <cstdio>
+#include <cstring>
 #include <new>
 
 #include "platform/posix/terminal.h"
@@ -140,11 +141,7 @@ UINT GetDlgItemTextA(HWND dialog, int id, LPSTR buffer, int bufferSize) {
         return 0;
     }
     lstrcpynA(buffer, control != nullptr ? control->text : "", bufferSize);
-    int length = 0;
-    while (buffer[length] != '\0') {
-        ++length;
-    }
-    return (UINT)length;
+    return (UINT)std::strlen(buffer);
 }
 
 BOOL GetWindowRect(HWND window, LPRECT rect) {

@@ -43,7 +43,6 @@ typedef INT_PTR(CALLBACK* DLGPROC)(HWND, UINT, WPARAM, LPARAM);
 #endif
 
 #define LOWORD(value) ((WORD)(((std::uintptr_t)(value)) & 0xFFFF))
-#define HIWORD(value) ((WORD)((((std::uintptr_t)(value)) >> 16) & 0xFFFF))
 #define MAKEWPARAM(low, high) ((WPARAM)(DWORD)(((WORD)(low)) | ((DWORD)((WORD)(high))) << 16))
 #define MAKEINTRESOURCEA(id) ((LPSTR)((std::uintptr_t)((WORD)(id))))
 #define IS_INTRESOURCE(name) ((((std::uintptr_t)(name)) >> 16) == 0)
