@@ -14,11 +14,14 @@
 # for unresolvable), MARVOLY_FAULT_TIMEOUT_MS (the program's socket time-out),
 # MARVOLY_FAULT_WORK (a directory kept between runs); for wine also
 # MARVOLY_FAULT_WINE, MARVOLY_FAULT_WINESERVER, MARVOLY_FAULT_AUTOMATE.
+# Wine's dialog is read by the UI-automation program, the terminal's from
+# its screen in tmux.
 # Needs Linux and root; elsewhere it ends with 77, a skip for CTest.
 set -eu
 
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/../e2e/lib.sh"
+. "$here/../e2e/native/terminal.sh"
 
 skip() {
     echo "SKIP: $*"
@@ -41,6 +44,7 @@ peer_pid=
 xvfb_pid=
 cleanup() {
     [ "$kind" = wine ] && stop_wine
+    [ "$kind" = native ] && stop_terminal
     [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
     [ -n "$peer_pid" ] && kill "$peer_pid" 2>/dev/null
     return 0
@@ -133,6 +137,35 @@ run_wine() {
     expect "exit code on Esc" "$(value exit "$out")" 0
 }
 
+# --- marvoly in a terminal, read from the screen ----------------------------
+
+# A run is over when it has left a note and Refresh is enabled (and focused)
+# again; before the first run both fields and the note are still empty.
+wait_run_over() {
+    tries=600
+    until [ -n "$(notes)" ] && screen | grep -qF '[>Refresh<'; do
+        tries=$((tries - 1))
+        [ "$tries" -gt 0 ] || fail "no run came to its end: $(screen)"
+        sleep 0.1
+    done
+}
+
+run_native() {
+    start_dialog "$work/$fault" "$MARVOLY_FAULT_PROGRAM"
+    # At rest means at rest after the last queued run, not between two.
+    wait_run_over
+    sleep 0.5
+    wait_run_over
+    screen
+    expect "local address is an address" \
+        "$(is_dotted_quad "$(field 'Local IP address:')" && echo yes)" yes
+    expect "Internet address" "$(field 'Internet IP address:')" "$text_no_internet"
+    expect "note" "$(notes)" "$(as_shown "$note_no_internet")"
+    keys Escape
+    wait_exit
+    check_restored
+}
+
 # --- the whole fault ------------------------------------------------------
 
 isolate_resolver
@@ -141,6 +174,7 @@ rm -f "$work/peer.log"
 started=$(date +%s)
 case "$kind" in
 wine) run_wine ;;
+native) run_native ;;
 *) fail "unknown kind $kind" ;;
 esac
 seconds=$(($(date +%s) - started))
