@@ -1,0 +1,53 @@
+# Shared by the end-to-end scripts (sourced, not run): the texts that the
+# dialog shows, and small helpers to read and check what the UI-automation
+# program printed.
+# shellcheck shell=sh disable=SC2034
+note_not_behind="You appear to not be behind a firewall.  You should not have any problems running H.323 videoconferencing products such as Corimba from Tolvaric Software."
+note_behind="You appear to be behind a firewall.  You may experience problems with H.323 videoconferencing products.  In your current environment, you will be able to call others within your network, but might not be able to call Internet users."
+note_no_internet="Your Internet IP address cannot be determined.  You may not be connected to the Internet.  Connect and try again."
+text_no_internet="Unable to retrieve Internet IP address"
+
+fail() {
+    echo "FAIL: $*" >&2
+    exit 1
+}
+
+# The note that belongs to two addresses that were both found.
+verdict_for() {
+    if [ "$1" = "$2" ]; then
+        echo "$note_not_behind"
+    else
+        echo "$note_behind"
+    fi
+}
+
+# value NAME FILE [N]: the Nth (default first) NAME= line that the
+# automation printed into FILE, without its name.
+value() {
+    sed -n "s/^$1=//p" "$2" | sed -n "${3:-1}p"
+}
+
+# expect WHAT ACTUAL EXPECTED
+expect() {
+    [ "$2" = "$3" ] || fail "$1: expected '$3', got '$2'"
+    echo "ok: $1 = '$2'"
+}
+
+is_dotted_quad() {
+    echo "$1" | grep -Eqx '([0-9]{1,3}\.){3}[0-9]{1,3}'
+}
+
+# Lines of a file, 0 when it does not exist (yet).
+line_count() {
+    if [ -f "$1" ]; then
+        wc -l <"$1" | tr -d ' '
+    else
+        echo 0
+    fi
+}
+
+# The Windows name under Wine's drive Z: of an absolute Unix path.
+windows_path() {
+    # shellcheck disable=SC1003 # tr's '\\' is one backslash
+    printf 'Z:%s' "$1" | tr / '\\'
+}

@@ -1,0 +1,189 @@
+#!/bin/sh
+# The real Marvoly.exe, as shipped (asking www.tolvaric.com), under Wine in
+# the client namespace of topology.sh: behind a translating router, routed
+# without translation, or with the echo host out of reach.
+#
+#   scenario.sh nat|routed|unreachable
+#
+# Needs Linux and root; elsewhere it ends with 77 (a skip for CTest). The
+# environment names the pieces: MARVOLY_E2E_WINE, MARVOLY_E2E_WINESERVER,
+# MARVOLY_E2E_AUTOMATE, MARVOLY_E2E_PROGRAM, and MARVOLY_E2E_WORK, a
+# directory that keeps this scenario's own Wine prefix from run to run. With
+# MARVOLY_E2E_SCREENSHOT set to a file name, a PNG of the dialog as it shows
+# its result is written there.
+#
+# The client's Wine runs under a wineserver started inside the namespace, so
+# that the program sees the namespace's interfaces as the machine's; X comes
+# from a private Xvfb through its socket in /tmp/.X11-unix.
+set -eu
+
+here=$(cd "$(dirname "$0")" && pwd)
+# shellcheck source=SCRIPTDIR/../lib.sh
+. "$here/../lib.sh"
+
+skip() {
+    echo "SKIP: $*"
+    exit 77
+}
+
+mode=${1-}
+case "$mode" in
+nat | routed | unreachable) ;;
+*)
+    echo "usage: $0 nat|routed|unreachable" >&2
+    exit 2
+    ;;
+esac
+[ "$(uname -s)" = Linux ] || skip "network namespaces exist on Linux only"
+[ "$(id -u)" -eq 0 ] || skip "building network namespaces needs root"
+unshare --net true 2>/dev/null || skip "this machine does not allow network namespaces"
+for tool in ip iptables nginx Xvfb; do
+    command -v "$tool" >/dev/null || skip "$tool is not installed"
+done
+
+wine=$MARVOLY_E2E_WINE
+wineserver=$MARVOLY_E2E_WINESERVER
+work=$MARVOLY_E2E_WORK
+limit=120 # seconds for any one Wine step
+mkdir -p "$work"
+export WINEPREFIX="$work/wineprefix" WINEARCH=win64 WINEDEBUG=-all
+export WINEDLLOVERRIDES='mscoree,mshtml='
+
+prefix=mve$$
+client=
+xvfb_pid=
+
+# Wine's background processes must not hold our output, or the test run
+# would wait for them: every Wine step gets files of its own.
+in_client() {
+    timeout "$limit" ip netns exec "$client" "$@" </dev/null >>"$work/wine.log" 2>&1
+}
+
+cleanup() {
+    if [ -n "$client" ]; then
+        in_client "$wineserver" -k || true
+        in_client "$wineserver" -w || true
+    fi
+    if [ -n "$xvfb_pid" ]; then
+        kill "$xvfb_pid" 2>/dev/null || true
+    fi
+    sh "$here/topology.sh" down "$prefix"
+}
+trap cleanup EXIT
+trap 'exit 1' HUP INT TERM
+
+# Our own X screen, on the first display from MARVOLY_E2E_DISPLAY (default
+# 140) whose socket is not there. The number is chosen here and not by Xvfb:
+# an X server in another network namespace cannot see the abstract sockets
+# of ours, and would take over the path socket of the first display.
+start_xvfb() {
+    number=${MARVOLY_E2E_DISPLAY:-140}
+    while [ -e "/tmp/.X11-unix/X$number" ]; do
+        number=$((number + 1))
+    done
+    rm -f "$work/display"
+    Xvfb ":$number" -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" \
+        </dev/null >"$work/xvfb.log" 2>&1 &
+    xvfb_pid=$!
+    tries=100
+    while [ ! -s "$work/display" ]; do
+        tries=$((tries - 1))
+        [ "$tries" -gt 0 ] || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
+        sleep 0.1
+    done
+    export DISPLAY=":$number"
+}
+
+# The prefix is made inside the namespace too: none of its processes may
+# run outside while the client uses it.
+prepare_prefix() {
+    [ -e "$WINEPREFIX/.marvoly-ready" ] && return 0
+    in_client "$wine" wineboot -i
+    # Debian's Wine does not find its own fonts where the package puts them;
+    # in the prefix it does. Without them the caption buttons lack their
+    # symbols and the dialog is laid out in a stranger's font.
+    if [ -d /usr/share/wine/fonts ]; then
+        cp /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/"
+    fi
+    # Wine draws the frame itself, on a desktop of a known size.
+    in_client "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f
+    in_client "$wine" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f
+    in_client "$wine" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f
+    in_client "$wineserver" -k
+    in_client "$wineserver" -w
+    touch "$WINEPREFIX/.marvoly-ready"
+}
+
+start_wine() {
+    prepare_prefix
+    in_client "$wineserver" -p
+    in_client "$wine" cmd /c exit 0
+}
+
+# automate STEP...: one life of the program, the report in $out. While a
+# screenshot is wanted the dialog is held open until it has been taken.
+automate() {
+    out=$work/$mode.out
+    rm -f "$out"
+    timeout "$limit" ip netns exec "$client" "$wine" "$MARVOLY_E2E_AUTOMATE" \
+        "$(windows_path "$MARVOLY_E2E_PROGRAM")" "$@" </dev/null >"$out" 2>"$work/$mode.err" &
+    automation=$!
+    if [ -n "${MARVOLY_E2E_SCREENSHOT-}" ]; then
+        take_screenshot
+    fi
+    wait "$automation" || fail "the automation could not finish: $(cat "$work/$mode.err")"
+    cat "$out"
+}
+
+take_screenshot() {
+    tries=300
+    while ! grep -q '^rect=' "$out" 2>/dev/null; do
+        tries=$((tries - 1))
+        [ "$tries" -gt 0 ] || fail "the dialog's rectangle never came"
+        sleep 0.1
+    done
+    # Lets the dialog finish painting the last texts.
+    sleep 1
+    value rect "$out" | {
+        IFS=, read -r left top right bottom
+        import -display "$DISPLAY" -window root \
+            -crop "$((right - left))x$((bottom - top))+$left+$top" +repage \
+            "$MARVOLY_E2E_SCREENSHOT"
+    }
+    echo "screenshot: $MARVOLY_E2E_SCREENSHOT"
+}
+
+sh "$here/topology.sh" up "$mode" "$prefix" >"$work/topology"
+cat "$work/topology"
+client=$(value client "$work/topology")
+expected_local=$(value local "$work/topology")
+expected_internet=$(value internet "$work/topology")
+echo_log=$(value echo_log "$work/topology")
+
+start_xvfb
+start_wine
+if [ -n "${MARVOLY_E2E_SCREENSHOT-}" ]; then
+    automate idle fields rect sleep:3000 click:2 exit
+else
+    automate idle fields click:2 exit
+fi
+
+expect "exit code" "$(value exit "$out")" 0
+expect "local address" "$(value local "$out")" "$expected_local"
+case "$mode" in
+nat)
+    expect "Internet address" "$(value internet "$out")" "$expected_internet"
+    expect "note" "$(value note "$out")" "$note_behind"
+    expect "echo requests" "$(line_count "$echo_log")" 2
+    ;;
+routed)
+    expect "Internet address" "$(value internet "$out")" "$expected_local"
+    expect "note" "$(value note "$out")" "$note_not_behind"
+    expect "echo requests" "$(line_count "$echo_log")" 2
+    ;;
+unreachable)
+    expect "Internet address" "$(value internet "$out")" "$text_no_internet"
+    expect "note" "$(value note "$out")" "$note_no_internet"
+    expect "echo requests" "$(line_count "$echo_log")" 0
+    ;;
+esac
