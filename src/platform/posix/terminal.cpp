@@ -41,8 +41,8 @@ struct IconCells {
     short colors[kMaxIconCells];
 };
 
-// The one terminal the dialog is drawn on. The signal handler reaches the
-// wait only through this pipe.
+// The signal handler reaches the waiting view only through this pipe (and
+// the dialog manager's request to end).
 int g_signalPipe[2] = {-1, -1};
 
 void OnSignal(int number) {
@@ -61,7 +61,7 @@ void OnSignal(int number) {
 
 struct TerminalView {
     SCREEN* screen;
-    char previousLocale[64]; // the character type locale before the dialog
+    char previousLocale[256]; // the character type locale before the dialog
     struct sigaction previous[kSignalCount];
     sigset_t previousMask;
     bool colors;

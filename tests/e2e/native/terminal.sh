@@ -1,6 +1,8 @@
 # Shared by the native end-to-end scripts (sourced, not run): the real
 # marvoly in a terminal of its own, a tmux server on a private socket, read
-# back from the screen and driven with keys, mouse bytes and signals.
+# back from the screen and driven with keys, mouse bytes and signals. The
+# helpers keep their state in variables named terminal_*, tmux_* and click_*,
+# so that the scripts' own names stay theirs.
 # shellcheck shell=sh
 
 # start_dialog WORK PROGRAM [COMMAND...]: the program in an 80 by 24
@@ -12,33 +14,34 @@
 # stand-in xdg-open, first on PATH, appends what it is asked to open to
 # WORK/opened.
 start_dialog() {
-    work=$1
-    program=$2
+    terminal_dir=$1
+    terminal_program=$2
     shift 2
-    before_program=${*:-true}
-    tmux_socket=$work/tmux.sock
-    rm -f "$work/pid" "$work/rc" "$work/stderr" "$work/stty.before" "$work/stty.after" \
-        "$work/opened"
-    mkdir -p "$work/bin"
-    cat >"$work/bin/xdg-open" <<OPENER
+    terminal_before=${*:-true}
+    tmux_socket=$terminal_dir/tmux.sock
+    rm -f "$terminal_dir/pid" "$terminal_dir/rc" "$terminal_dir/stderr" \
+        "$terminal_dir/stty.before" "$terminal_dir/stty.after" \
+        "$terminal_dir/opened"
+    mkdir -p "$terminal_dir/bin"
+    cat >"$terminal_dir/bin/xdg-open" <<OPENER
 #!/bin/sh
-printf '%s\n' "\$*" >>"$work/opened"
+printf '%s\n' "\$*" >>"$terminal_dir/opened"
 OPENER
-    chmod +x "$work/bin/xdg-open"
-    cat >"$work/run.sh" <<RUN
+    chmod +x "$terminal_dir/bin/xdg-open"
+    cat >"$terminal_dir/run.sh" <<RUN
 #!/bin/sh
-PATH="$work/bin:\$PATH"
+PATH="$terminal_dir/bin:\$PATH"
 export PATH
 # Ctrl-C is for the program; this script must live on to see it end.
 trap : INT
-stty -g >"$work/stty.before"
-$before_program
-sh -c 'echo \$\$ >"$work/pid"; exec "\$@"' sh $program 2>"$work/stderr"
-echo \$? >"$work/rc"
-stty -g >"$work/stty.after"
+stty -g >"$terminal_dir/stty.before"
+$terminal_before
+sh -c 'echo \$\$ >"$terminal_dir/pid"; exec "\$@"' sh $terminal_program 2>"$terminal_dir/stderr"
+echo \$? >"$terminal_dir/rc"
+stty -g >"$terminal_dir/stty.after"
 exec sleep 600
 RUN
-    tmux -S "$tmux_socket" -f /dev/null new-session -d -x 80 -y 24 "sh $work/run.sh"
+    tmux -S "$tmux_socket" -f /dev/null new-session -d -x 80 -y 24 "sh $terminal_dir/run.sh"
     tmux_pid=$(tmux -S "$tmux_socket" display -p '#{pid}')
 }
 
@@ -62,10 +65,10 @@ screen() {
 
 # wait_screen TEXT [SECONDS]: until the screen shows TEXT.
 wait_screen() {
-    tries=$((${2:-10} * 10))
+    terminal_tries=$((${2:-10} * 10))
     while ! screen | grep -qF -- "$1"; do
-        tries=$((tries - 1))
-        if [ "$tries" -le 0 ]; then
+        terminal_tries=$((terminal_tries - 1))
+        if [ "$terminal_tries" -le 0 ]; then
             screen >&2
             fail "the screen never showed '$1'"
         fi
@@ -109,11 +112,8 @@ keys() {
 # click ROW COLUMN: the left button down and up at a screen cell (0-based),
 # as a terminal in the mouse mode that ncurses asks for reports it.
 click() {
-    row=$(($1 + 33))
-    column=$(($2 + 33))
-    press=$(printf "\\033[M %b%b" "\\0$(printf %o "$column")" "\\0$(printf %o "$row")")
-    release=$(printf "\\033[M#%b%b" "\\0$(printf %o "$column")" "\\0$(printf %o "$row")")
-    tmux_do send-keys -l "$press$release"
+    click_at=$(printf "%b%b" "\\0$(printf %o $(($2 + 33)))" "\\0$(printf %o $(($1 + 33)))")
+    tmux_do send-keys -l "$(printf '\033[M %s\033[M#%s' "$click_at" "$click_at")"
 }
 
 # where TEXT: "ROW COLUMN" (0-based) of the first place that shows TEXT.
@@ -124,9 +124,9 @@ where() {
 # wait_file FILE LINES: until FILE has that many lines, then a moment more
 # for any line too many to show up; prints the count.
 wait_lines() {
-    tries=50
-    while [ "$(line_count "$1")" -lt "$2" ] && [ "$tries" -gt 0 ]; do
-        tries=$((tries - 1))
+    terminal_tries=50
+    while [ "$(line_count "$1")" -lt "$2" ] && [ "$terminal_tries" -gt 0 ]; do
+        terminal_tries=$((terminal_tries - 1))
         sleep 0.1
     done
     sleep 0.5
@@ -135,20 +135,20 @@ wait_lines() {
 
 # Until the program has ended; its exit code must be 0.
 wait_exit() {
-    tries=100
-    while [ ! -s "$work/rc" ]; do
-        tries=$((tries - 1))
-        [ "$tries" -gt 0 ] || fail "the program did not end"
+    terminal_tries=100
+    while [ ! -s "$terminal_dir/rc" ]; do
+        terminal_tries=$((terminal_tries - 1))
+        [ "$terminal_tries" -gt 0 ] || fail "the program did not end"
         sleep 0.1
     done
-    expect "exit code" "$(cat "$work/rc")" 0
+    expect "exit code" "$(cat "$terminal_dir/rc")" 0
 }
 
 # The terminal as it was before: the same modes, the normal screen, the
 # cursor shown, no mouse reporting, the cursor keys in normal mode.
 check_restored() {
-    cmp -s "$work/stty.before" "$work/stty.after" ||
-        fail "terminal modes: $(cat "$work/stty.before") became $(cat "$work/stty.after")"
+    cmp -s "$terminal_dir/stty.before" "$terminal_dir/stty.after" ||
+        fail "terminal modes: $(cat "$terminal_dir/stty.before") became $(cat "$terminal_dir/stty.after")"
     expect "terminal state" \
         "$(tmux_do display -p '#{alternate_on} #{cursor_flag} #{mouse_any_flag} #{keypad_cursor_flag}')" \
         "0 1 0 0"
