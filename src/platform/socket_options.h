@@ -18,3 +18,13 @@ int HoldSends(SOCKET socket, int hold);
 // connect, but failing once the connection is not made within the given
 // time. The socket is blocking again afterwards.
 int ConnectWithTimeout(SOCKET socket, const struct sockaddr* address, int length, int milliseconds);
+
+#ifndef _WIN32
+// Windows Sockets knows no signals. Over BSD sockets a receive or send that
+// has a time-out is cut short by any signal, even one whose handler asks for
+// restarted calls (a terminal resize, say); these carry on instead.
+ssize_t WinsockRecv(SOCKET socket, void* buffer, size_t length, int flags);
+ssize_t WinsockSend(SOCKET socket, const void* buffer, size_t length, int flags);
+#define recv WinsockRecv
+#define send WinsockSend
+#endif

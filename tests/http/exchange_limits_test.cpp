@@ -2,9 +2,15 @@
 // peers that fall silent, never accept, or answer without end.
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <pthread.h>
+#include <signal.h>
+#endif
+
 #include <chrono>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "http/exchange.h"
@@ -155,3 +161,46 @@ TEST(HttpExchangeLimits, ResponseBeyondItsBoundsFails) {
         FreeHttpResponse(&response);
     }
 }
+
+#ifndef _WIN32
+namespace {
+
+void IgnoreSignal(int) {}
+
+} // namespace
+
+// A signal whose handler asks for restarted calls (the terminal dialog's
+// resize signal, say) must not cut a receive short, though receives with a
+// time-out are never restarted by the system itself.
+TEST(HttpExchangeLimits, SignalDuringAReceiveDoesNotEndIt) {
+    struct sigaction action;
+    struct sigaction previous;
+    std::memset(&action, 0, sizeof(action));
+    action.sa_handler = IgnoreSignal;
+    action.sa_flags = SA_RESTART;
+    ASSERT_EQ(0, sigaction(SIGUSR1, &action, &previous));
+
+    const std::string header = std::string(kStatusLine) + "\r\n";
+    TestPeer peer;
+    TestPeerScript script = {
+        {header.substr(0, 5), header.substr(5), "<body>1.2.3.4"}, 400, 0, kPeerClose};
+    ASSERT_EQ(1, StartTestPeer(&peer, &script));
+    pthread_t exchanging = pthread_self();
+    std::thread signaller([exchanging] {
+        for (int i = 0; i < 4; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            pthread_kill(exchanging, SIGUSR1);
+        }
+    });
+    HttpResponse response = {nullptr, nullptr, 0};
+    Timed timed = TimedExchange(TestPeerUrl(&peer, "/"), &response);
+    signaller.join();
+    StopTestPeer(&peer);
+    sigaction(SIGUSR1, &previous, nullptr);
+
+    ASSERT_EQ(0, timed.result);
+    EXPECT_EQ(header, std::string(response.header));
+    EXPECT_EQ("<body>1.2.3.4", std::string(response.body, (size_t)response.bodyLength));
+    FreeHttpResponse(&response);
+}
+#endif

@@ -10,6 +10,10 @@
 
 #include "platform/platform.h"
 
+// This file supplies the replacements; below, the names mean the system's own.
+#undef recv
+#undef send
+
 namespace {
 
 long long MonotonicMilliseconds() {
@@ -81,5 +85,21 @@ int ConnectWithTimeout(SOCKET socket, const struct sockaddr* address, int length
     if (fcntl(socket, F_SETFL, flags) != 0) {
         return SOCKET_ERROR;
     }
+    return result;
+}
+
+ssize_t WinsockRecv(SOCKET socket, void* buffer, size_t length, int flags) {
+    ssize_t result;
+    do {
+        result = recv(socket, buffer, length, flags);
+    } while (result < 0 && errno == EINTR);
+    return result;
+}
+
+ssize_t WinsockSend(SOCKET socket, const void* buffer, size_t length, int flags) {
+    ssize_t result;
+    do {
+        result = send(socket, buffer, length, flags);
+    } while (result < 0 && errno == EINTR);
     return result;
 }
