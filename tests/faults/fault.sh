@@ -43,6 +43,11 @@ ip link set lo up
 peer_pid=
 xvfb_pid=
 cleanup() {
+    status=$?
+    if [ "$status" -ne 0 ] && [ -s "$work/wine.log" ]; then
+        echo "failed with $status; Wine said:"
+        tail -n 20 "$work/wine.log"
+    fi
     [ "$kind" = wine ] && stop_wine
     [ "$kind" = native ] && stop_terminal
     [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
