@@ -9,19 +9,6 @@ namespace {
 
 const int kInitialCapacity = 10;
 
-unsigned int UsedBytes(const ByteBuffer* buffer) {
-    return (unsigned int)(buffer->pos - buffer->start);
-}
-
-// The buffers report nothing, so a block that cannot be had or doubled
-// leaves the buffer empty with no block at all; the owner checks start.
-void ByteBufferFail(ByteBuffer* buffer) {
-    std::free(buffer->start);
-    buffer->start = nullptr;
-    buffer->pos = nullptr;
-    buffer->capacity = 0;
-}
-
 } // namespace
 
 char* ByteBufferInit(ByteBuffer* buffer) {
@@ -36,13 +23,13 @@ void ByteBufferGrow(ByteBuffer* buffer) {
         return;
     }
     if (buffer->capacity > INT_MAX / 2) {
-        ByteBufferFail(buffer);
+        ByteBufferDrop(buffer);
         return;
     }
-    unsigned int used = UsedBytes(buffer);
+    unsigned int used = ByteBufferUsed(buffer);
     char* block = (char*)std::realloc(buffer->start, (size_t)buffer->capacity * 2);
     if (block == nullptr) {
-        ByteBufferFail(buffer);
+        ByteBufferDrop(buffer);
         return;
     }
     buffer->start = block;
@@ -51,7 +38,7 @@ void ByteBufferGrow(ByteBuffer* buffer) {
 }
 
 void ByteBufferPutByte(ByteBuffer* buffer, char byte) {
-    if (UsedBytes(buffer) >= (unsigned int)buffer->capacity) {
+    if (ByteBufferUsed(buffer) >= (unsigned int)buffer->capacity) {
         ByteBufferGrow(buffer);
     }
     if (buffer->start == nullptr) {
@@ -63,7 +50,7 @@ void ByteBufferPutByte(ByteBuffer* buffer, char byte) {
 void ByteBufferAppend(ByteBuffer* buffer, const char* source, unsigned int count) {
     // Summed in 64 bits: a count near 4 GB must not wrap past the check.
     while (buffer->start != nullptr &&
-           (unsigned long long)UsedBytes(buffer) + count >= (unsigned int)buffer->capacity) {
+           (unsigned long long)ByteBufferUsed(buffer) + count >= (unsigned int)buffer->capacity) {
         ByteBufferGrow(buffer);
     }
     if (buffer->start == nullptr) {
@@ -71,6 +58,17 @@ void ByteBufferAppend(ByteBuffer* buffer, const char* source, unsigned int count
     }
     std::memcpy(buffer->pos, source, count);
     buffer->pos += count;
+}
+
+unsigned int ByteBufferUsed(const ByteBuffer* buffer) {
+    return (unsigned int)(buffer->pos - buffer->start);
+}
+
+void ByteBufferDrop(ByteBuffer* buffer) {
+    std::free(buffer->start);
+    buffer->start = nullptr;
+    buffer->pos = nullptr;
+    buffer->capacity = 0;
 }
 
 void FreeHttpResponse(HttpResponse* response) {

@@ -24,3 +24,9 @@ void ByteBufferGrow(ByteBuffer* buffer);
 void ByteBufferPutByte(ByteBuffer* buffer, char byte);
 void ByteBufferAppend(ByteBuffer* buffer, const char* source, unsigned int count);
 void FreeHttpResponse(HttpResponse* response);
+
+// The buffers report nothing: a buffer whose block could not be had, or
+// that its owner gave up on, has no block at all (start null) and takes no
+// more bytes.
+unsigned int ByteBufferUsed(const ByteBuffer* buffer);
+void ByteBufferDrop(ByteBuffer* buffer);

@@ -73,24 +73,11 @@ void SendRequest(SOCKET socket, const Request* request, char* area) {
     }
 }
 
-unsigned int UsedBytes(const ByteBuffer* buffer) {
-    return (unsigned int)(buffer->pos - buffer->start);
-}
-
 // Byte by byte, so the header buffer grows exactly as it always has.
 void PutHeaderBytes(ByteBuffer* buffer, const char* bytes, int count) {
     for (int i = 0; i < count; ++i) {
         ByteBufferPutByte(buffer, bytes[i]);
     }
-}
-
-// Over its bound a buffer goes the way of one that ran out of heap: its
-// block is released, and the exchange fails.
-void DropBuffer(ByteBuffer* buffer) {
-    std::free(buffer->start);
-    buffer->start = nullptr;
-    buffer->pos = nullptr;
-    buffer->capacity = 0;
 }
 
 // The header ends at the first LF closing a line of nothing but CRs. Gives
@@ -130,8 +117,8 @@ int ReadHeader(SOCKET socket, char* area, ByteBuffer* header) {
         }
         ScanHeaderBytes(area, received, &lineCount, &complete);
         PutHeaderBytes(header, area, received);
-        if (header->start != nullptr && UsedBytes(header) > kHeaderLimit) {
-            DropBuffer(header);
+        if (header->start != nullptr && ByteBufferUsed(header) > kHeaderLimit) {
+            ByteBufferDrop(header);
         } else if (complete) {
             return 1;
         }
@@ -148,8 +135,8 @@ void ReadBody(SOCKET socket, char* area, ByteBuffer* body) {
             return;
         }
         ByteBufferAppend(body, area, (unsigned int)received);
-        if (body->start != nullptr && UsedBytes(body) > kBodyLimit) {
-            DropBuffer(body);
+        if (body->start != nullptr && ByteBufferUsed(body) > kBodyLimit) {
+            ByteBufferDrop(body);
         }
         if (received == 0) {
             return;
