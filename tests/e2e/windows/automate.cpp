@@ -300,16 +300,25 @@ void SetMouse(INPUT* input, const POINT* at, DWORD flags) {
     input->mi.dwFlags = flags | MOUSEEVENTF_ABSOLUTE;
 }
 
+// Every event carries the position: the display reports where its own
+// pointer was now and then, and a press without a position would land there.
+bool SendMouse(const POINT* at, DWORD flags) {
+    INPUT input;
+    SetMouse(&input, at, flags | MOUSEEVENTF_MOVE);
+    return SendInputs(&input, 1);
+}
+
+// The pointer is brought over the box and left to settle before the press.
+// SetCursorPos moves the display's own pointer too, so that fewer reports of
+// its old place come late.
 bool ClickCloseBox(const Session* session) {
-    POINT centre;
-    if (!BringToFront(session) || !FindCloseBox(session, &centre)) {
+    POINT centre = {0, 0};
+    if (!BringToFront(session) || !FindCloseBox(session, &centre) ||
+        !SetCursorPos(centre.x, centre.y) || !SendMouse(&centre, 0)) {
         return false;
     }
-    INPUT inputs[3];
-    SetMouse(&inputs[0], &centre, MOUSEEVENTF_MOVE);
-    SetMouse(&inputs[1], &centre, MOUSEEVENTF_LEFTDOWN);
-    SetMouse(&inputs[2], &centre, MOUSEEVENTF_LEFTUP);
-    return SendInputs(inputs, 3);
+    Sleep(kSettleMs);
+    return SendMouse(&centre, MOUSEEVENTF_LEFTDOWN) && SendMouse(&centre, MOUSEEVENTF_LEFTUP);
 }
 
 bool WaitExit(const Session* session) {
