@@ -53,6 +53,14 @@ prefix=mve$$
 client=
 xvfb_pid=
 
+# A run that was killed (a test time-out does that) could not clean up: its
+# namespaces go now, once the process that named them is gone.
+remove_leftovers() {
+    ip netns list | sed -n 's/^\(mve[0-9][0-9]*\)-client.*/\1/p' | while read -r old; do
+        kill -0 "${old#mve}" 2>/dev/null || sh "$here/topology.sh" down "$old"
+    done
+}
+
 # Wine's background processes must not hold our output, or the test run
 # would wait for them: every Wine step gets files of its own.
 in_client() {
@@ -153,6 +161,7 @@ take_screenshot() {
     echo "screenshot: $MARVOLY_E2E_SCREENSHOT"
 }
 
+remove_leftovers
 sh "$here/topology.sh" up "$mode" "$prefix" >"$work/topology"
 cat "$work/topology"
 client=$(value client "$work/topology")
