@@ -51,3 +51,26 @@ windows_path() {
     # shellcheck disable=SC1003 # tr's '\\' is one backslash
     printf 'Z:%s' "$1" | tr / '\\'
 }
+
+# Starts our own X screen (pid in xvfb_pid, log in $work) on the first
+# display from MARVOLY_E2E_DISPLAY (default 140) whose socket is not there.
+# The number is chosen here and not by Xvfb: an X server in another network
+# namespace cannot see the abstract sockets of ours, and would take over the
+# path socket of the first display.
+start_xvfb() {
+    number=${MARVOLY_E2E_DISPLAY:-140}
+    while [ -e "/tmp/.X11-unix/X$number" ]; do
+        number=$((number + 1))
+    done
+    rm -f "$work/display"
+    Xvfb ":$number" -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" \
+        </dev/null >"$work/xvfb.log" 2>&1 &
+    xvfb_pid=$!
+    tries=100
+    while [ ! -s "$work/display" ]; do
+        tries=$((tries - 1))
+        [ "$tries" -gt 0 ] || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
+        sleep 0.1
+    done
+    export DISPLAY=":$number"
+}

@@ -87,21 +87,6 @@ wine_step() {
     timeout "$limit" "$@" </dev/null >>"$work/wine.log" 2>&1
 }
 
-start_xvfb() {
-    rm -f "$work/display"
-    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" \
-        </dev/null >"$work/xvfb.log" 2>&1 &
-    xvfb_pid=$!
-    tries=100
-    while [ ! -s "$work/display" ]; do
-        tries=$((tries - 1))
-        [ "$tries" -gt 0 ] || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
-        sleep 0.1
-    done
-    DISPLAY=:$(cat "$work/display")
-    export DISPLAY
-}
-
 # The prefix is made and used only inside namespaces like this one, by a
 # wineserver of its own: never by a process outside.
 start_wine() {
