@@ -7,6 +7,12 @@ note_behind="You appear to be behind a firewall.  You may experience problems wi
 note_no_internet="Your Internet IP address cannot be determined.  You may not be connected to the Internet.  Connect and try again."
 text_no_internet="Unable to retrieve Internet IP address"
 
+# A test that this machine cannot run ends with 77, a skip for CTest.
+skip() {
+    echo "SKIP: $*"
+    exit 77
+}
+
 fail() {
     echo "FAIL: $*" >&2
     exit 1
@@ -73,4 +79,23 @@ start_xvfb() {
         sleep 0.1
     done
     export DISPLAY=":$number"
+}
+
+# The namespace scenario in MODE (nat, routed or unreachable) needs Linux,
+# root, network namespaces, and these tools besides ip, iptables and nginx.
+require_netns_scenario() {
+    case "$1" in
+    nat | routed | unreachable) ;;
+    *)
+        echo "usage: $0 nat|routed|unreachable" >&2
+        exit 2
+        ;;
+    esac
+    shift
+    [ "$(uname -s)" = Linux ] || skip "network namespaces exist on Linux only"
+    [ "$(id -u)" -eq 0 ] || skip "building network namespaces needs root"
+    unshare --net true 2>/dev/null || skip "this machine does not allow network namespaces"
+    for tool in ip iptables nginx "$@"; do
+        command -v "$tool" >/dev/null || skip "$tool is not installed"
+    done
 }

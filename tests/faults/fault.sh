@@ -23,11 +23,6 @@ here=$(cd "$(dirname "$0")" && pwd)
 . "$here/../e2e/lib.sh"
 . "$here/../e2e/native/terminal.sh"
 
-skip() {
-    echo "SKIP: $*"
-    exit 77
-}
-
 if [ "${1-}" != --inside ]; then
     [ "$(id -u)" -eq 0 ] || skip "network namespaces need root"
     unshare --net --mount true 2>/dev/null || skip "no network namespaces here"

@@ -21,25 +21,8 @@ here=$(cd "$(dirname "$0")" && pwd)
 # shellcheck source=SCRIPTDIR/../lib.sh
 . "$here/../lib.sh"
 
-skip() {
-    echo "SKIP: $*"
-    exit 77
-}
-
 mode=${1-}
-case "$mode" in
-nat | routed | unreachable) ;;
-*)
-    echo "usage: $0 nat|routed|unreachable" >&2
-    exit 2
-    ;;
-esac
-[ "$(uname -s)" = Linux ] || skip "network namespaces exist on Linux only"
-[ "$(id -u)" -eq 0 ] || skip "building network namespaces needs root"
-unshare --net true 2>/dev/null || skip "this machine does not allow network namespaces"
-for tool in ip iptables nginx Xvfb; do
-    command -v "$tool" >/dev/null || skip "$tool is not installed"
-done
+require_netns_scenario "$mode" Xvfb
 
 wine=$MARVOLY_E2E_WINE
 wineserver=$MARVOLY_E2E_WINESERVER
