@@ -1,12 +1,17 @@
 #!/bin/sh
-# Installs what Marvoly needs to build, run and test on Debian 12. Packages
+# Installs what Marvoly needs to build, run and test on Debian 12
+# (--run-only: to build and run; --bench: what the benchmarks add). Packages
 # that are already there are left alone.
 set -eu
 
 packages="cmake ninja-build g++ googletest libncurses-dev
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   clang-format clang-14 libclang-rt-14-dev python3 wine wine64 fonts-wine imagemagick xvfb xauth nginx-light iproute2 iptables tmux util-linux procps"
-[ "${1-}" = "--run-only" ] && packages="cmake ninja-build g++ libncurses-dev binutils-mingw-w64-x86-64 mingw-w64-common xdg-utils"
+case "${1-}" in
+--run-only) packages="cmake ninja-build g++ libncurses-dev binutils-mingw-w64-x86-64 mingw-w64-common xdg-utils" ;;
+# The benchmarks compare with libcurl, watch the wire and load the echo page.
+--bench) packages="libcurl4-openssl-dev tshark wrk" ;;
+esac
 
 missing=""
 for package in $packages; do
