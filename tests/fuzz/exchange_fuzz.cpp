@@ -116,11 +116,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     script.bytes = cutBytes + 2 * script.cutCount;
     script.size = size - 2 - 2 * (size_t)script.cutCount;
     size_t cuts[kMaxCuts];
+    // Each cut goes into its place as it is read: the peer wants them in order.
     for (int i = 0; i < script.cutCount; ++i) {
         size_t offset = (size_t)cutBytes[2 * i] | (size_t)cutBytes[2 * i + 1] << 8;
-        cuts[i] = script.size == 0 ? 0 : offset % (script.size + 1);
+        size_t cut = script.size == 0 ? 0 : offset % (script.size + 1);
+        int j = i;
+        for (; j > 0 && cuts[j - 1] > cut; --j) {
+            cuts[j] = cuts[j - 1];
+        }
+        cuts[j] = cut;
     }
-    std::sort(cuts, cuts + script.cutCount);
     script.cuts = cuts;
 
     char url[64];
