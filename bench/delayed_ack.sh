@@ -8,7 +8,7 @@
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
 if [ "${1-}" != --inside ]; then
-    exec "$here/../scripts/private-net.sh" sh "$0" --inside "$@"
+    exec "$here/../tests/lib/private-net.sh" sh "$0" --inside "$@"
 fi
 lookup=$2
 port=$3
