@@ -14,11 +14,11 @@ namespace {
 const char kMarker[] = "<body>";
 const int kMarkerLength = sizeof(kMarker) - 1;
 
-int IsScanSpace(char c) {
+bool IsScanSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
-int IsDigit(char c) {
+bool IsDigit(char c) {
     return c >= '0' && c <= '9';
 }
 
@@ -29,7 +29,7 @@ const char* ScanNumber(const char* text, uint32_t* value) {
     while (IsScanSpace(*text)) {
         ++text;
     }
-    int negative = *text == '-';
+    bool negative = *text == '-';
     if (*text == '+' || *text == '-') {
         ++text;
     }
@@ -45,26 +45,26 @@ const char* ScanNumber(const char* text, uint32_t* value) {
 }
 
 // "%d.%d.%d.%d": each dot must follow its number at once. Each octet is the
-// low eight bits of its number. 1 only when all four numbers were read.
-int ScanDottedQuad(const char* text, unsigned char* octets) {
+// low eight bits of its number. True only when all four numbers were read.
+bool ScanDottedQuad(const char* text, unsigned char* octets) {
     unsigned char scanned[4];
     for (int i = 0; i < 4; ++i) {
         if (i > 0 && *text++ != '.') {
-            return 0;
+            return false;
         }
         uint32_t number;
         text = ScanNumber(text, &number);
         if (text == nullptr) {
-            return 0;
+            return false;
         }
         scanned[i] = (unsigned char)(number & 0xFFu);
     }
     std::memcpy(octets, scanned, sizeof(scanned));
-    return 1;
+    return true;
 }
 
 // The search stops at the body's first NUL, as any text search does.
-int ReadEchoPage(const char* body, unsigned char* octets) {
+bool ReadEchoPage(const char* body, unsigned char* octets) {
     const char* marker = body != nullptr ? std::strstr(body, kMarker) : nullptr;
     return marker != nullptr && ScanDottedQuad(marker + kMarkerLength, octets);
 }

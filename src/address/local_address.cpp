@@ -7,12 +7,6 @@
 #include "address/report_error.h"
 #include "platform/platform.h"
 
-namespace {
-
-const int kHostNameSize = 256;
-
-} // namespace
-
 int GetLocalAddress(char* text) {
     char hostName[kHostNameSize];
     int result = gethostname(hostName, sizeof(hostName));

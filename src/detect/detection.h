@@ -5,10 +5,6 @@
 #include "detect/detect_ids.h"
 #include "platform/platform.h"
 
-// The module whose string table the run shows; set once by the program entry
-// before the dialog exists.
-extern HINSTANCE g_hInstance;
-
 // Fills the two address fields and the verdict note; returns when the run is
 // over and Refresh is enabled again.
 void RunDetection(HWND dialog);

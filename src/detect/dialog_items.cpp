@@ -1,7 +1,5 @@
 #include "detect/detection.h"
 
-HINSTANCE g_hInstance;
-
 void SetItemTextFromResource(HWND dialog, int itemId, UINT stringId) {
     char text[256];
     if (LoadStringA(g_hInstance, stringId, text, sizeof(text)) != 0) {

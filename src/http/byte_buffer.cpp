@@ -71,6 +71,17 @@ void ByteBufferDrop(ByteBuffer* buffer) {
     buffer->capacity = 0;
 }
 
+bool ByteBufferTerminate(ByteBuffer* buffer) {
+    if (buffer->start != nullptr && ByteBufferUsed(buffer) == (unsigned int)buffer->capacity) {
+        ByteBufferGrow(buffer);
+    }
+    if (buffer->start == nullptr) {
+        return false;
+    }
+    *buffer->pos = '\0';
+    return true;
+}
+
 void FreeHttpResponse(HttpResponse* response) {
     if (response == nullptr) {
         return;

@@ -30,3 +30,7 @@ void FreeHttpResponse(HttpResponse* response);
 // more bytes.
 unsigned int ByteBufferUsed(const ByteBuffer* buffer);
 void ByteBufferDrop(ByteBuffer* buffer);
+
+// Ends the content with a NUL, which the content does not count, growing
+// the block when it is exactly full. False when the buffer has no block.
+bool ByteBufferTerminate(ByteBuffer* buffer);

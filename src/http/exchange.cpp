@@ -15,10 +15,6 @@ const int kPathSize = 2048;
 const int kReceiveSize = 1024;
 // No connect, send or receive waits longer than this.
 const int kTimeoutMs = MARVOLY_NET_TIMEOUT_MS;
-// A response beyond these is no echo page: the exchange fails rather than
-// let a peer that never stops fill the memory.
-const unsigned int kHeaderLimit = 64 * 1024;
-const unsigned int kBodyLimit = 1024 * 1024;
 
 // What one request is made of, once the URL is split.
 struct Request {
@@ -31,14 +27,14 @@ struct Request {
 };
 
 // Closing the connection on failure is the caller's job; this only dials.
-int ConnectToHost(SOCKET socket, const Request* request) {
+bool ConnectToHost(SOCKET socket, const Request* request) {
     struct sockaddr_in address;
     std::memset(&address, 0, sizeof(address));
     address.sin_family = AF_INET;
     address.sin_port = htons((unsigned short)(request->port & 0xFFFF));
     address.sin_addr.s_addr = ResolveFirstAddress(request->host);
     if (address.sin_addr.s_addr == 0) {
-        return 0;
+        return false;
     }
     return ConnectWithTimeout(socket, (struct sockaddr*)&address, sizeof(address), kTimeoutMs) == 0;
 }
@@ -81,11 +77,11 @@ void PutHeaderBytes(ByteBuffer* buffer, const char* bytes, int count) {
 }
 
 // The header ends at the first LF closing a line of nothing but CRs. Gives
-// how many of the bytes belong to the header, and 1 in *complete when its
-// end is among them; lineCount carries over from earlier bytes.
-int ScanHeaderBytes(const char* bytes, int count, int* lineCount, int* complete) {
+// how many of the bytes belong to the header, and true in *complete when
+// its end is among them; lineCount carries over from earlier bytes.
+int ScanHeaderBytes(const char* bytes, int count, int* lineCount, bool* complete) {
     int used = 0;
-    *complete = 0;
+    *complete = false;
     while (used < count && !*complete) {
         char byte = bytes[used++];
         if (byte == '\n') {
@@ -100,30 +96,30 @@ int ScanHeaderBytes(const char* bytes, int count, int* lineCount, int* complete)
 
 // Looks at the waiting bytes without taking them, then takes exactly those
 // that belong to the header: nothing after the empty line is consumed, and
-// it costs two receives per arrival instead of one per byte. Gives 1 when
-// the header ended; 0 when the peer closed, a receive failed or timed out
-// first.
-int ReadHeader(SOCKET socket, char* area, ByteBuffer* header) {
+// it costs two receives per arrival instead of one per byte. Gives true
+// when the header ended; false when the peer closed, a receive failed or
+// timed out first.
+bool ReadHeader(SOCKET socket, char* area, ByteBuffer* header) {
     ByteBufferInit(header);
     int lineCount = 0;
     while (header->start != nullptr) {
         int waiting = (int)recv(socket, area, kReceiveSize, MSG_PEEK);
         int lookahead = lineCount;
-        int complete = 0;
+        bool complete = false;
         int wanted = waiting > 0 ? ScanHeaderBytes(area, waiting, &lookahead, &complete) : 0;
         int received = wanted > 0 ? (int)recv(socket, area, wanted, 0) : 0;
         if (received <= 0) {
-            return 0;
+            return false;
         }
         ScanHeaderBytes(area, received, &lineCount, &complete);
         PutHeaderBytes(header, area, received);
-        if (header->start != nullptr && ByteBufferUsed(header) > kHeaderLimit) {
+        if (header->start != nullptr && ByteBufferUsed(header) > kHttpHeaderLimit) {
             ByteBufferDrop(header);
         } else if (complete) {
-            return 1;
+            return true;
         }
     }
-    return 0;
+    return false;
 }
 
 // The body is whatever arrives until the peer closes or a receive fails.
@@ -135,7 +131,7 @@ void ReadBody(SOCKET socket, char* area, ByteBuffer* body) {
             return;
         }
         ByteBufferAppend(body, area, (unsigned int)received);
-        if (body->start != nullptr && ByteBufferUsed(body) > kBodyLimit) {
+        if (body->start != nullptr && ByteBufferUsed(body) > kHttpBodyLimit) {
             ByteBufferDrop(body);
         }
         if (received == 0) {
@@ -148,14 +144,10 @@ void ReadBody(SOCKET socket, char* area, ByteBuffer* body) {
 // out of heap fails the exchange rather than hand over a cut response.
 int ReadResponse(SOCKET socket, char* area, HttpResponse* response) {
     ByteBuffer header;
-    int headerComplete = ReadHeader(socket, area, &header);
-    if (header.pos - header.start == header.capacity) {
-        ByteBufferGrow(&header);
-    }
-    if (header.start == nullptr) {
+    bool headerComplete = ReadHeader(socket, area, &header);
+    if (!ByteBufferTerminate(&header)) {
         return 1;
     }
-    *header.pos = '\0';
 
     // A header cut short by a close or a failed receive leaves an empty
     // body; a receive that timed out is not waited out a second time.
@@ -165,15 +157,14 @@ int ReadResponse(SOCKET socket, char* area, HttpResponse* response) {
     } else {
         ByteBufferInit(&body);
     }
-    if (body.start == nullptr) {
+    if (!ByteBufferTerminate(&body)) {
         std::free(header.start);
         return 1;
     }
-    *body.pos = '\0';
 
     response->header = header.start;
     response->body = body.start;
-    response->bodyLength = (int)(body.pos - body.start);
+    response->bodyLength = (int)ByteBufferUsed(&body);
     return 0;
 }
 

@@ -1,6 +1,7 @@
 // The one include for operating-system calls. The program above this layer
-// calls the Win32 and Windows Sockets 1.1 names directly; on POSIX systems
-// the few of them that it uses are supplied by src/platform/posix/.
+// calls the Win32 and Windows Sockets 1.1 names directly; on Windows they are
+// the system's own, and on POSIX systems the few of them that the program
+// uses are supplied here, each by the file that its section names.
 #pragma once
 
 #ifdef _WIN32
@@ -17,12 +18,41 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <cstdarg>
-#include <cstdint>
-
+// Exports from posix/winsock.cpp and posix/resolver.cpp: the socket
+// library's start, its error codes, and gethostbyname as Windows Sockets
+// answers it.
 #include "platform/posix/winsock.h"
-#include "platform/posix/user32.h"
+
+// Exports from posix/text.cpp: lstrcpynA, wsprintfA and wvsprintfA.
+#include "platform/posix/text.h"
+
+// The basic Win32 types (posix/windef.h, declarations only).
+#include "platform/posix/windef.h"
+
+// Exports from terminal/user32.cpp: the dialog calls, over the dialog
+// manager of terminal/dialog.cpp and the view of terminal/terminal.cpp.
+#include "platform/terminal/user32.h"
+
+// Exports from terminal/shell32.cpp: ShellExecuteA.
+#include "platform/terminal/shell32.h"
+
+// Exports from terminal/module.cpp: GetModuleHandleA, the program's own
+// embedded resources.
+#include "platform/terminal/module.h"
+
+// terminal/winmain.cpp holds main, which calls the program's WinMain.
+#include "platform/terminal/winmain.h"
 
 #endif
 
+// Exports from posix/socket_options.cpp and windows/socket_options.cpp:
+// time-outs and sending options in each platform's own form.
 #include "platform/socket_options.h"
+
+// Exports from instance.cpp: the program's module instance, written once
+// by WinMain before the dialog exists and read when strings are loaded.
+extern HINSTANCE g_hInstance;
+
+// The longest host name that gethostname must have room for, terminator
+// included; Windows Sockets promises that 256 bytes always suffice.
+const int kHostNameSize = 256;

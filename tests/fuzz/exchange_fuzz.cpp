@@ -17,8 +17,6 @@
 
 namespace {
 
-const size_t kHeaderLimit = 64u * 1024;
-const size_t kBodyLimit = 1024u * 1024;
 const int kMaxCuts = 8;
 
 // The header ends after the first LF that closes a line of nothing but CRs;
@@ -77,7 +75,8 @@ bool HeaderIsExact(const char* header, const uint8_t* expected, size_t expectedL
 void CheckBody(const HttpResponse* response, const uint8_t* expected, size_t expectedLength,
                bool exact) {
     size_t length = (size_t)response->bodyLength;
-    FuzzCheck(response->bodyLength >= 0 && length <= kBodyLimit, "body length within the bound");
+    FuzzCheck(response->bodyLength >= 0 && length <= kHttpBodyLimit,
+              "body length within the bound");
     FuzzCheck(exact ? length == expectedLength : length <= expectedLength, "body length");
     FuzzCheck(malloc_usable_size(response->body) > length, "body block holds its terminator");
     FuzzCheck(std::memcmp(response->body, expected, length) == 0, "body bytes as sent");
@@ -144,7 +143,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // even without a stall, when this machine is busy.
     bool timedOut = elapsed >= std::chrono::milliseconds(MARVOLY_NET_TIMEOUT_MS * 9 / 10);
     size_t headerEnd = HeaderEnd(script.bytes, script.size);
-    bool overBounds = headerEnd > kHeaderLimit || script.size - headerEnd > kBodyLimit ||
+    bool overBounds = headerEnd > kHttpHeaderLimit || script.size - headerEnd > kHttpBodyLimit ||
                       (script.ending == kEndEndless && script.size > 0);
     if (result != 0) {
         FuzzCheck(result == 1, "failure is 1");
@@ -157,7 +156,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzCheck(!overBounds || timedOut, "an answer beyond the bounds fails the exchange");
     if (script.ending == kEndEndless && script.size > 0) {
         // Cut short by a time-out: how many repetitions arrived is unknown.
-        CheckBody(&response, (const uint8_t*)response.body, kBodyLimit, false);
+        CheckBody(&response, (const uint8_t*)response.body, kHttpBodyLimit, false);
     } else {
         bool exact = script.ending == kEndStall || (!timedOut && script.ending != kEndReset);
         CheckResponse(&response, script.bytes, script.size, exact);

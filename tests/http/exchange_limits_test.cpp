@@ -19,8 +19,6 @@
 namespace {
 
 const int kTimeoutMs = MARVOLY_NET_TIMEOUT_MS;
-const size_t kHeaderLimit = 64 * 1024;
-const size_t kBodyLimit = 1024 * 1024;
 const char kStatusLine[] = "HTTP/1.0 200 OK\r\n";
 
 // A record that a failed exchange must leave exactly as it was.
@@ -131,11 +129,11 @@ TEST(HttpExchangeLimits, ResponseBeyondItsBoundsFails) {
         int stallMs;
         int result;
     } cases[] = {
-        {"header at its bound", HeaderOfSize(kHeaderLimit), 5, 0, 0},
-        {"header one byte over", HeaderOfSize(kHeaderLimit + 1), 5, 0, 1},
-        {"body at its bound", smallHeader, kBodyLimit, 0, 0},
-        {"body one byte over", smallHeader, kBodyLimit + 1, 0, 1},
-        {"body without end", smallHeader, 4 * kBodyLimit, 2 * kTimeoutMs, 1},
+        {"header at its bound", HeaderOfSize(kHttpHeaderLimit), 5, 0, 0},
+        {"header one byte over", HeaderOfSize(kHttpHeaderLimit + 1), 5, 0, 1},
+        {"body at its bound", smallHeader, kHttpBodyLimit, 0, 0},
+        {"body one byte over", smallHeader, kHttpBodyLimit + 1, 0, 1},
+        {"body without end", smallHeader, 4 * kHttpBodyLimit, 2 * kTimeoutMs, 1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

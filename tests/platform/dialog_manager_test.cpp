@@ -18,7 +18,7 @@
 #include "app/main_dialog.h"
 #include "app/resource.h"
 #include "detect/detection.h"
-#include "platform/posix/dialog.h"
+#include "platform/terminal/dialog.h"
 #include "../detect/expected_texts.h"
 
 namespace {

@@ -8,7 +8,8 @@
 #include <vector>
 
 #include "app/resource.h"
-#include "platform/posix/resources.h"
+#include "platform/terminal/module.h"
+#include "platform/terminal/resources.h"
 #include "../detect/expected_texts.h"
 
 namespace {

@@ -1,6 +1,6 @@
 // gethostbyname as Windows Sockets answers it: the machine's own name gives
 // the machine's interface addresses, whatever the hosts file says about it.
-#include "platform/posix/winsock.h"
+#include "platform/platform.h"
 
 #include <arpa/inet.h>
 #include <ifaddrs.h>
@@ -14,7 +14,6 @@
 
 namespace {
 
-const int kHostNameSize = 256;
 const int kMaxOwnAddresses = 35; // as many as one Windows Sockets answer holds
 
 // The answer for the own name, kept until the next call like the system's.

@@ -1,10 +1,11 @@
-// Windows Sockets start-up, error codes and text helpers over POSIX.
+// Windows Sockets start-up and error codes over POSIX.
 #include "platform/posix/winsock.h"
+
+#include "platform/posix/text.h"
 
 #include <signal.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -12,8 +13,6 @@ namespace {
 #define WSAEFAULT 10014
 #define WSAVERNOTSUPPORTED 10092
 #define WSANOTINITIALISED 10093
-
-const int kFormatBufferSize = 1024; // wvsprintfA writes at most this many bytes
 
 int g_startCount = 0;
 int g_socketError = 0;
@@ -63,33 +62,4 @@ void WSASetLastError(int error) {
 
 int closesocket(SOCKET socket) {
     return close(socket) == 0 ? 0 : SOCKET_ERROR;
-}
-
-char* lstrcpynA(char* destination, const char* source, int max) {
-    if (max <= 0) {
-        return destination;
-    }
-    int i = 0;
-    for (; i < max - 1 && source[i] != '\0'; ++i) {
-        destination[i] = source[i];
-    }
-    destination[i] = '\0';
-    return destination;
-}
-
-int wvsprintfA(char* output, const char* format, va_list arguments) {
-    int length = std::vsnprintf(output, kFormatBufferSize, format, arguments);
-    if (length < 0) {
-        output[0] = '\0';
-        return 0;
-    }
-    return length < kFormatBufferSize ? length : kFormatBufferSize - 1;
-}
-
-int wsprintfA(char* output, const char* format, ...) {
-    va_list arguments;
-    va_start(arguments, format);
-    int length = wvsprintfA(output, format, arguments);
-    va_end(arguments);
-    return length;
 }

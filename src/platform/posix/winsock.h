@@ -5,7 +5,6 @@
 
 #include <netdb.h>
 
-#include <cstdarg>
 #include <cstdint>
 
 typedef int SOCKET;
@@ -45,11 +44,3 @@ int closesocket(SOCKET socket);
 // until the next call.
 struct hostent* WinsockGetHostByName(const char* name);
 #define gethostbyname WinsockGetHostByName
-
-// kernel32 and user32 text helpers with Win32 semantics: lstrcpynA copies at
-// most max - 1 characters and always terminates; the wsprintf pair writes at
-// most 1023 characters and the terminator.
-char* lstrcpynA(char* destination, const char* source, int max);
-int wsprintfA(char* output, const char* format, ...) __attribute__((format(printf, 2, 3)));
-int wvsprintfA(char* output, const char* format, va_list arguments)
-    __attribute__((format(printf, 2, 0)));

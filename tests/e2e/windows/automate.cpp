@@ -29,12 +29,9 @@
 #include <cstdlib>
 #include <cstring>
 
-namespace {
+#include "detect/detect_ids.h"
 
-const int kRefreshId = 1;
-const int kLocalId = 1002;
-const int kInternetId = 1003;
-const int kNotesId = 1004;
+namespace {
 
 const DWORD kPollMs = 20;
 const DWORD kDialogWaitMs = 30000;
@@ -100,8 +97,8 @@ void ReadItem(const Session* session, int id, char* text, int size) {
 
 bool RunFinished(const Session* session) {
     char note[512];
-    ReadItem(session, kNotesId, note, sizeof(note));
-    return IsWindowEnabled(GetDlgItem(session->dialog, kRefreshId)) && note[0] != '\0';
+    ReadItem(session, IDC_NOTES, note, sizeof(note));
+    return IsWindowEnabled(GetDlgItem(session->dialog, IDOK)) && note[0] != '\0';
 }
 
 bool WaitRunFinished(const Session* session) {
@@ -134,14 +131,14 @@ void PrintItem(const Session* session, const char* name, int id) {
 }
 
 bool PrintFields(const Session* session) {
-    PrintItem(session, "local", kLocalId);
-    PrintItem(session, "internet", kInternetId);
-    PrintItem(session, "note", kNotesId);
+    PrintItem(session, "local", IDC_LOCAL_IP);
+    PrintItem(session, "internet", IDC_INTERNET_IP);
+    PrintItem(session, "note", IDC_NOTES);
     return true;
 }
 
 bool PrintState(const Session* session) {
-    bool enabled = IsWindowEnabled(GetDlgItem(session->dialog, kRefreshId));
+    bool enabled = IsWindowEnabled(GetDlgItem(session->dialog, IDOK));
     GUITHREADINFO info;
     std::memset(&info, 0, sizeof(info));
     info.cbSize = sizeof(info);

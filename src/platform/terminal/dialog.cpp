@@ -1,8 +1,10 @@
 // The dialog manager: state, message queue and keyboard and mouse handling.
-#include "platform/posix/dialog.h"
+#include "platform/terminal/dialog.h"
 
 #include <cctype>
 #include <csignal>
+
+#include "platform/posix/text.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 
 #include <cstddef>
 
-#include "platform/posix/user32.h"
+#include "platform/terminal/user32.h"
 
 // A module is the resource file that the program carries.
 struct HINSTANCE__ {

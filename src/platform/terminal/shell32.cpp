@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <cstdint>
 
-#include "platform/posix/user32.h"
+#include "platform/terminal/shell32.h"
 
 namespace {
 

@@ -3,7 +3,8 @@
 #include <cstring>
 #include <new>
 
-#include "platform/posix/terminal.h"
+#include "platform/posix/text.h"
+#include "platform/terminal/terminal.h"
 
 namespace {
 

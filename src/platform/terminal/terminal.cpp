@@ -1,5 +1,5 @@
 // The dialog in a terminal, with ncurses.
-#include "platform/posix/terminal.h"
+#include "platform/terminal/terminal.h"
 
 #include <curses.h>
 #include <fcntl.h>
@@ -14,6 +14,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+
+#include "platform/posix/text.h"
 
 namespace {
 

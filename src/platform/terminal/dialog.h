@@ -5,7 +5,7 @@
 // runs headless, fed with input by its caller.
 #pragma once
 
-#include "platform/posix/layout.h"
+#include "platform/terminal/layout.h"
 
 struct Dialog;
 struct TerminalView;

@@ -1,5 +1,7 @@
 // The program's own module: the compiled resource file embedded in it.
-#include "platform/posix/resources.h"
+#include "platform/terminal/module.h"
+
+#include "platform/terminal/resources.h"
 
 extern const unsigned char g_programResources[];
 extern const std::size_t g_programResourcesSize;

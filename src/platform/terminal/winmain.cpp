@@ -1,7 +1,10 @@
 // The process entry of the program: WinMain with what Windows would give it.
+#include "platform/terminal/winmain.h"
+
 #include <string>
 
-#include "platform/platform.h"
+#include "platform/terminal/module.h"
+#include "platform/terminal/user32.h"
 
 namespace {
 
