@@ -71,6 +71,8 @@ bool ReadEchoPage(const char* body, unsigned char* octets) {
 
 } // namespace
 
+const char* g_echoUrl = MARVOLY_ECHO_URL;
+
 int GetInternetAddress(char* text) {
     unsigned char octets[4];
     if (!FetchInternetAddress(octets)) {
@@ -85,7 +87,7 @@ int GetInternetAddress(char* text) {
 int FetchInternetAddress(unsigned char* octets) {
     HttpResponse response = {nullptr, nullptr, 0};
     int result = 0;
-    if (HttpExchange(MARVOLY_ECHO_URL, nullptr, nullptr, 0, &response) != 0) {
+    if (HttpExchange(g_echoUrl, nullptr, nullptr, 0, &response) != 0) {
         ReportError("Cannot get Remote IP address");
     } else {
         result = ReadEchoPage(response.body, octets);

@@ -6,3 +6,7 @@
 // with text untouched.
 int GetInternetAddress(char* text);
 int FetchInternetAddress(unsigned char* octets);
+
+// The echo page that the lookup asks, in the form that SplitUrl reads: the
+// build's own unless the program names another before its first lookup.
+extern const char* g_echoUrl;

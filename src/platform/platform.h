@@ -40,7 +40,8 @@
 // embedded resources.
 #include "platform/terminal/module.h"
 
-// terminal/winmain.cpp holds main, which calls the program's WinMain.
+// Exports from terminal/winmain.cpp: RunWinMain, which the program's main
+// calls to start its WinMain.
 #include "platform/terminal/winmain.h"
 
 #endif

@@ -9,19 +9,18 @@
 #include "address/internet_address.h"
 #include "address/report_error.h"
 #include "platform/platform.h"
-#include "test_echo_url.h"
 #include "test_peer.h"
 
-char g_testEchoUrl[64];
-
 namespace {
+
+char g_peerUrl[64];
 
 const char kOkHeader[] = "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n\r\n";
 const char kUntouched[] = "untouched";
 
 void AimAt(int port) {
-    std::snprintf(g_testEchoUrl, sizeof(g_testEchoUrl), "http://127.0.0.1:%d/firewall/ip.tpl",
-                  port);
+    std::snprintf(g_peerUrl, sizeof(g_peerUrl), "http://127.0.0.1:%d/firewall/ip.tpl", port);
+    g_echoUrl = g_peerUrl;
 }
 
 // Serves one response made of the given pieces; gives the lookup's result

@@ -191,6 +191,14 @@ TEST(ResourceReader, EverythingIsUsEnglish) {
     EXPECT_EQ(nullptr, GetModuleHandleA("other"));
 }
 
+TEST(ResourceReader, ReadsTheVersionRecord) {
+    VersionRecord version;
+    ASSERT_TRUE(ResourceLoadVersion(Program(), &version));
+    const WORD expected[] = {1, 0, 0, 1};
+    EXPECT_EQ(0, std::memcmp(expected, version.fileVersion, sizeof(expected)));
+    EXPECT_STREQ("Marvoly", version.productName);
+}
+
 // Every cut of the file, each copy in a heap block of exactly that size (so
 // that the address sanitizer sees any read past it): what lies whole inside
 // the cut is still found, the rest is not.
@@ -199,6 +207,10 @@ TEST(ResourceReader, ACutFileGivesWhatLiesWholeInside) {
     ResourceBlock dialogBlock;
     ASSERT_TRUE(ResourceFind(full, RT_DIALOG, IDD_MAIN, &dialogBlock));
     std::size_t dialogEnd = (std::size_t)(dialogBlock.data - full->data) + dialogBlock.size;
+    ResourceBlock versionBlock;
+    ASSERT_TRUE(ResourceFind(full, RT_VERSION, VS_VERSION_INFO, &versionBlock));
+    std::size_t versionEnd = (std::size_t)(versionBlock.data - full->data) + versionBlock.size;
+    VersionRecord version;
     static DialogTemplate dialog;
     static IconImage image;
     char text[256];
@@ -207,6 +219,7 @@ TEST(ResourceReader, ACutFileGivesWhatLiesWholeInside) {
         std::memcpy(copy.get(), full->data, size);
         HINSTANCE__ cut = {copy.get(), size};
         EXPECT_EQ(size >= dialogEnd, ResourceLoadDialog(&cut, IDD_MAIN, &dialog)) << size;
+        EXPECT_EQ(size >= versionEnd, ResourceLoadVersion(&cut, &version)) << size;
         ResourceLoadString(&cut, 101, text, sizeof(text));
         ResourceLoadIcon(&cut, IDI_PRODUCTS, 32, &image);
     }

@@ -207,15 +207,20 @@ void DialogCreate(Dialog* dialog, HINSTANCE module, const DialogTemplate* dialog
     dialog->postedFirst = dialog->postedCount = 0;
     dialog->inputFirst = dialog->inputCount = 0;
     dialog->view = nullptr;
+    dialog->modeless = false;
     g_endRequested = 0;
 }
 
-void DialogStart(Dialog* dialog, LPARAM initParam) {
+void DialogInit(Dialog* dialog, LPARAM initParam) {
     int first = NextTabStop(dialog, -1, 1);
     WPARAM firstHandle = first >= 0 ? (WPARAM)&dialog->controls[first].window : 0;
     if (Send(dialog, WM_INITDIALOG, firstHandle, initParam) && first >= 0) {
         DialogSetFocus(dialog, first);
     }
+}
+
+void DialogStart(Dialog* dialog, LPARAM initParam) {
+    DialogInit(dialog, initParam);
     if (dialog->ended) {
         return;
     }

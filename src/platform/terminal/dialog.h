@@ -76,6 +76,7 @@ struct Dialog {
     int inputFirst;
     int inputCount;
     TerminalView* view; // null while headless
+    bool modeless;      // made by CreateDialogParamA, which the caller destroys
 };
 
 // Builds the controls from the template and lays them out; the dialog is
@@ -83,8 +84,12 @@ struct Dialog {
 void DialogCreate(Dialog* dialog, HINSTANCE module, const DialogTemplate* dialogTemplate,
                   DLGPROC procedure);
 
-// WM_INITDIALOG (TRUE puts the focus on the first tab stop), then
-// WM_SHOWWINDOW with wParam 1 as the dialog is shown, unless it has ended.
+// WM_INITDIALOG; TRUE from the procedure puts the focus on the first tab
+// stop.
+void DialogInit(Dialog* dialog, LPARAM initParam);
+
+// DialogInit, then WM_SHOWWINDOW with wParam 1 as the dialog is shown,
+// unless it has ended.
 void DialogStart(Dialog* dialog, LPARAM initParam);
 
 // Dispatches posted messages, then queued input, one at a time and posted

@@ -12,6 +12,8 @@ const int kStringsPerBlock = 16;
 const std::size_t kEntryHeaderMinimum = 32;
 const DWORD kDibHeaderSize = 40;
 const int kIconUnits = 20; // 32 pixels of an 8 point font's dialog units
+const DWORD kFixedVersionSignature = 0xFEEF04BD;
+const std::size_t kFixedVersionSize = 52;
 
 // A bounds-checked little-endian reader over one block of bytes. A read past
 // the end sets ok to false and gives zeros from then on.
@@ -299,6 +301,80 @@ bool DecodeDib(const ResourceBlock* block, IconImage* image) {
     return true;
 }
 
+// One node of a version record: its length, value length and type, its key,
+// then its value and its children, each DWORD-aligned from the record's start.
+struct VersionNode {
+    char key[64];
+    std::size_t value;
+    std::size_t children;
+    std::size_t end;
+};
+
+bool ReadVersionNode(const ResourceBlock* block, std::size_t offset, std::size_t limit,
+                     VersionNode* node) {
+    Reader reader = MakeReader(block->data, limit);
+    Skip(&reader, offset);
+    std::size_t length = ReadWord(&reader);
+    std::size_t valueLength = ReadWord(&reader);
+    bool text = ReadWord(&reader) == 1; // a text value counts UTF-16 units
+    ReadString(&reader, node->key, sizeof(node->key));
+    AlignDword(&reader);
+    node->value = reader.offset;
+    node->end = offset + length;
+    if (!reader.ok || length < 6 || node->end > limit || node->value > node->end) {
+        return false;
+    }
+    std::size_t children = node->value + (text ? 2 * valueLength : valueLength);
+    children += (4 - children % 4) % 4;
+    node->children = children < node->end ? children : node->end;
+    return true;
+}
+
+// The child of parent with that key, or with any key for null.
+bool FindVersionChild(const ResourceBlock* block, const VersionNode* parent, const char* key,
+                      VersionNode* child) {
+    std::size_t offset = parent->children;
+    while (offset < parent->end && ReadVersionNode(block, offset, parent->end, child)) {
+        if (key == nullptr || std::strcmp(child->key, key) == 0) {
+            return true;
+        }
+        offset = child->end + (4 - child->end % 4) % 4;
+    }
+    return false;
+}
+
+bool ReadFixedVersion(const ResourceBlock* block, const VersionNode* root, VersionRecord* version) {
+    if (root->children - root->value < kFixedVersionSize) {
+        return false;
+    }
+    Reader reader = MakeReader(block->data, root->end);
+    Skip(&reader, root->value);
+    DWORD signature = ReadDword(&reader);
+    Skip(&reader, 4); // structure version
+    DWORD high = ReadDword(&reader);
+    DWORD low = ReadDword(&reader);
+    version->fileVersion[0] = (WORD)(high >> 16);
+    version->fileVersion[1] = (WORD)high;
+    version->fileVersion[2] = (WORD)(low >> 16);
+    version->fileVersion[3] = (WORD)low;
+    return reader.ok && signature == kFixedVersionSignature;
+}
+
+bool ReadProductName(const ResourceBlock* block, const VersionNode* root, VersionRecord* version) {
+    VersionNode strings;
+    VersionNode table;
+    VersionNode name;
+    if (!FindVersionChild(block, root, "StringFileInfo", &strings) ||
+        !FindVersionChild(block, &strings, nullptr, &table) ||
+        !FindVersionChild(block, &table, "ProductName", &name)) {
+        return false;
+    }
+    Reader reader = MakeReader(block->data, name.end);
+    Skip(&reader, name.value);
+    ReadString(&reader, version->productName, sizeof(version->productName));
+    return reader.ok && version->productName[0] != '\0';
+}
+
 bool IsIconWithoutSize(const DialogItemTemplate* item) {
     return ItemClass(item) == kStaticClass && (item->style & SS_TYPEMASK) == SS_ICON;
 }
@@ -427,4 +503,13 @@ bool ResourceLoadIcon(const HINSTANCE__* module, WORD groupId, int side, IconIma
     ResourceBlock block;
     return entry != nullptr && ResourceFind(module, RT_ICON, entry->imageId, &block) &&
            DecodeDib(&block, image);
+}
+
+bool ResourceLoadVersion(const HINSTANCE__* module, VersionRecord* version) {
+    ResourceBlock block;
+    VersionNode root;
+    return ResourceFind(module, RT_VERSION, VS_VERSION_INFO, &block) &&
+           ReadVersionNode(&block, 0, block.size, &root) &&
+           std::strcmp(root.key, "VS_VERSION_INFO") == 0 &&
+           ReadFixedVersion(&block, &root, version) && ReadProductName(&block, &root, version);
 }

@@ -18,6 +18,8 @@ struct HINSTANCE__ {
 #define RT_DIALOG 5
 #define RT_STRING 6
 #define RT_GROUP_ICON 14
+#define RT_VERSION 16
+#define VS_VERSION_INFO 1
 
 const int kMaxDialogItems = 64;
 const int kDialogTextSize = 512;
@@ -57,6 +59,13 @@ struct DialogTemplate {
     char fontName[64];
     int itemCount;
     DialogItemTemplate items[kMaxDialogItems];
+};
+
+// What a version record says of the program: FILEVERSION's four numbers,
+// most significant first, and the first string table's ProductName.
+struct VersionRecord {
+    WORD fileVersion[4];
+    char productName[64];
 };
 
 // One image of an icon group, as the group's directory lists it.
@@ -102,6 +111,10 @@ int ResourceLoadString(const HINSTANCE__* module, UINT id, char* buffer, int buf
 
 // A standard (not extended) dialog template; texts in 8-bit ANSI.
 bool ResourceLoadDialog(const HINSTANCE__* module, WORD id, DialogTemplate* dialog);
+
+// The version record VS_VERSION_INFO; false without one, or without a fixed
+// part or a product name in it.
+bool ResourceLoadVersion(const HINSTANCE__* module, VersionRecord* version);
 
 bool ResourceLoadIconGroup(const HINSTANCE__* module, WORD id, IconGroup* group);
 

@@ -1,4 +1,4 @@
-// The process entry of the program: WinMain with what Windows would give it.
+// WinMain started with what Windows would give it.
 #include "platform/terminal/winmain.h"
 
 #include <string>
@@ -25,7 +25,7 @@ std::string CommandLineOf(int argc, char** argv) {
 
 } // namespace
 
-int main(int argc, char** argv) {
+int RunWinMain(int argc, char** argv) {
     std::string commandLine = CommandLineOf(argc, argv);
     return WinMain(GetModuleHandleA(nullptr), nullptr, &commandLine[0], SW_SHOWDEFAULT);
 }

@@ -1,0 +1,107 @@
+#include "app/command_line.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+
+#include "http/url.h"
+#include "platform/platform.h"
+
+namespace {
+
+const char kEchoUrlOption[] = "--echo-url";
+
+bool Refuse(CommandLine* command, const char* format, ...) {
+    va_list arguments;
+    va_start(arguments, format);
+    std::vsnprintf(command->error, sizeof(command->error), format, arguments);
+    va_end(arguments);
+    return false;
+}
+
+// A URL that the exchange could ask: the HTTP scheme, a host, a port that
+// TCP has.
+bool IsEchoUrl(const char* url) {
+    char scheme[20];
+    char host[128];
+    char path[2048];
+    int port;
+    SplitUrl(url, scheme, sizeof(scheme), host, sizeof(host), path, sizeof(path), &port);
+    return std::strcmp(scheme, "HTTP") == 0 && host[0] != '\0' && port > 0 && port <= 0xFFFF;
+}
+
+bool Is(const char* argument, const char* longName, const char* shortName) {
+    return std::strcmp(argument, longName) == 0 ||
+           (shortName != nullptr && std::strcmp(argument, shortName) == 0);
+}
+
+// The echo URL of "--echo-url URL" or "--echo-url=URL"; null, and i
+// unchanged, for any other argument.
+const char* EchoUrlOf(int argc, char** argv, int* i) {
+    const char* argument = argv[*i];
+    std::size_t length = sizeof(kEchoUrlOption) - 1;
+    if (std::strncmp(argument, kEchoUrlOption, length) != 0) {
+        return nullptr;
+    }
+    if (argument[length] == '=') {
+        return argument + length + 1;
+    }
+    if (argument[length] != '\0' || *i + 1 >= argc) {
+        return nullptr;
+    }
+    return argv[++*i];
+}
+
+} // namespace
+
+bool ReadCommandLine(int argc, char** argv, CommandLine* command) {
+    *command = CommandLine();
+    for (int i = 1; i < argc; ++i) {
+        const char* argument = argv[i];
+        const char* url = EchoUrlOf(argc, argv, &i);
+        if (url != nullptr) {
+            if (!IsEchoUrl(url)) {
+                return Refuse(command, "the echo URL '%s' names no HTTP host and port", url);
+            }
+            command->echoUrl = url;
+        } else if (Is(argument, "--report", nullptr)) {
+            command->report = true;
+        } else if (Is(argument, "--json", nullptr)) {
+            command->json = true;
+        } else if (Is(argument, "--help", "-h")) {
+            command->help = true;
+        } else if (Is(argument, "--version", "-V")) {
+            command->version = true;
+        } else if (Is(argument, kEchoUrlOption, nullptr)) {
+            return Refuse(command, "option '%s' needs a URL", kEchoUrlOption);
+        } else if (argument[0] == '-') {
+            return Refuse(command, "unknown option '%s'", argument);
+        } else {
+            return Refuse(command, "unexpected argument '%s'", argument);
+        }
+    }
+    if (command->report && command->json) {
+        return Refuse(command, "--report and --json cannot be given together");
+    }
+    return true;
+}
+
+void PrintUsage(const char* builtInUrl) {
+    std::printf("Usage: marvoly [--report | --json] [--echo-url URL]\n"
+                "       marvoly --help | --version\n"
+                "\n"
+                "Tells whether this machine is behind a firewall or an address-translating\n"
+                "router, which matters for H.323 videoconferencing. With standard input and\n"
+                "output on a terminal it shows its dialog there; otherwise it prints the report.\n"
+                "\n"
+                "  --report        one detection run, then the report in three lines\n"
+                "  --json          one detection run, then the report as one JSON object\n"
+                "  --echo-url URL  ask this address-echo page instead of\n"
+                "                  %s\n"
+                "  -h, --help      this text\n"
+                "  -V, --version   the program's version\n"
+                "\n"
+                "Exit status: 0 when both addresses were found, 1 when one or both were not,\n"
+                "2 for a usage error.\n",
+                builtInUrl);
+}

@@ -1,0 +1,21 @@
+// The native program's command line: its options, read once at start.
+#pragma once
+
+const int kCommandErrorSize = 256;
+
+struct CommandLine {
+    bool report;                   // --report
+    bool json;                     // --json
+    bool help;                     // --help, -h
+    bool version;                  // --version, -V
+    const char* echoUrl;           // --echo-url; null for the built-in page
+    char error[kCommandErrorSize]; // what was wrong, when reading failed
+};
+
+// False for a usage error (an unknown option, an argument too many, an
+// option without its value, a URL that names no HTTP host, --report with
+// --json), with the problem in error.
+bool ReadCommandLine(int argc, char** argv, CommandLine* command);
+
+// The usage text, naming the echo page that the program asks by default.
+void PrintUsage(const char* builtInUrl);

@@ -1,0 +1,34 @@
+// The report of one detection run, for scripts and monitoring: the main
+// dialog's own run on a copy of the dialog that is never shown, its fields
+// read back as the dialog would show them.
+#pragma once
+
+#include <cstdio>
+
+#include "platform/platform.h"
+
+const int kReportFieldSize = 256;
+const int kReportNoteSize = 1024;
+
+struct DetectionReport {
+    char localAddress[kReportFieldSize];    // the address, or the failure text
+    char internetAddress[kReportFieldSize]; // the same
+    char note[kReportNoteSize];
+    UINT noteId; // the string id of the note, 0 when it is none of the verdicts
+};
+
+// Runs the detection once; false when the dialog cannot be made.
+bool MakeReport(DetectionReport* report);
+
+// Both lookups found an address.
+bool ReportIsComplete(const DetectionReport* report);
+
+// The three fields, one a line, each after its label as the dialog shows it.
+void WriteTextReport(std::FILE* out, const DetectionReport* report);
+
+// One JSON object on one line.
+void WriteJsonReport(std::FILE* out, const DetectionReport* report);
+
+// A JSON string of the text, its bytes read as Latin-1 (the resources'
+// texts are), in printable ASCII.
+void WriteJsonString(std::FILE* out, const char* text);
