@@ -18,6 +18,8 @@
 #                         etc NAME         the folder /etc/netns/NAME
 #                         wine SERVER PREFIX  the wineserver SERVER of PREFIX
 #                         nginx DIR        the nginx master of prefix DIR
+#                         deb PACKAGE      a Debian package that the run
+#                                          installs (recorded first)
 #                         ARGs hold no blanks
 #   rig_end               ends what this run recorded, newest first, and
 #                         removes $rig_dir (the trap calls it)
@@ -119,6 +121,11 @@ rig_undo() {
         fi
         ;;
     nginx) sh "$rig_lib/../service/echo_service.sh" stop "$1" ;;
+    deb)
+        ! dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "ok installed" ||
+            DEBIAN_FRONTEND=noninteractive timeout 120 apt-get remove -y -qq \
+                -o DPkg::Lock::Timeout=60 "$1" >/dev/null
+        ;;
     esac
 }
 
