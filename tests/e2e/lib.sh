@@ -43,6 +43,19 @@ is_dotted_quad() {
     echo "$1" | grep -Eqx '([0-9]{1,3}\.){3}[0-9]{1,3}'
 }
 
+# json_fields IN OUT: the one JSON object in IN as NAME=VALUE lines in OUT
+# (strings as they are, anything else as JSON), after a line keys= that
+# lists the names in order; read them with value.
+json_fields() {
+    python3 -c '
+import json, sys
+fields = json.loads(sys.stdin.read())
+print("keys=" + ",".join(fields))
+for key, value in fields.items():
+    print(key + "=" + (value if isinstance(value, str) else json.dumps(value)))
+' <"$1" >"$2"
+}
+
 # Lines of a file, 0 when it does not exist (yet).
 line_count() {
     if [ -f "$1" ]; then

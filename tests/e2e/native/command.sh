@@ -29,18 +29,6 @@ requests() {
     echo $(($(line_count "$echo_log") - first))
 }
 
-# The JSON object on standard output as KEY=VALUE lines (strings as they
-# are, anything else as JSON), after a line keys= that lists them in order.
-json_fields() {
-    python3 -c '
-import json, sys
-fields = json.loads(sys.stdin.read())
-print("keys=" + ",".join(fields))
-for key, value in fields.items():
-    print(key + "=" + (value if isinstance(value, str) else json.dumps(value)))
-' <"$work/out" >"$work/fields"
-}
-
 field() {
     value "$1" "$work/fields"
 }
@@ -54,7 +42,7 @@ closed_url() {
 check_found_json() {
     expect "exit code" "$rc" 0
     expect "lines" "$(line_count "$work/out")" 1
-    json_fields
+    json_fields "$work/out" "$work/fields"
     expect "keys" "$(field keys)" "local_address,internet_address,behind_nat,note_id,note"
     expect "Internet address" "$(field internet_address)" 127.0.0.1
     is_dotted_quad "$(field local_address)" || fail "local address: $(field local_address)"
@@ -94,7 +82,7 @@ echo_down() {
     url=$(closed_url)
     run --json --echo-url "$url"
     expect "exit code" "$rc" 1
-    json_fields
+    json_fields "$work/out" "$work/fields"
     expect "Internet address, behind NAT, note" \
         "$(field internet_address) $(field behind_nat) $(field note_id)" "null null 105"
     expect "note" "$(field note)" "$note_no_internet"

@@ -40,7 +40,9 @@ start_dialog "$work" "ip netns exec $client $MARVOLY_E2E_PROGRAM"
 wait_idle 60
 screen
 
-expect "local address" "$(field "Local IP address:")" "$expected_local"
+shown_local=$(field "Local IP address:")
+shown_internet=$(field "Internet IP address:")
+expect "local address" "$shown_local" "$expected_local"
 case "$mode" in
 nat)
     expect "Internet address" "$(field "Internet IP address:")" "$expected_internet"
@@ -61,4 +63,19 @@ esac
 keys Escape
 wait_exit
 check_restored
+
+# The report of one run, in JSON, says what the dialog showed.
+rc=0
+timeout 60 ip netns exec "$client" "$MARVOLY_E2E_PROGRAM" --json </dev/null >"$work/json" || rc=$?
+json_fields "$work/json" "$work/fields"
+expect "report's local address" "$(value local_address "$work/fields")" "$shown_local"
+case "$mode" in
+nat) verdict="true 101 0 $shown_internet" requests=3 ;;
+routed) verdict="false 100 0 $shown_internet" requests=3 ;;
+unreachable) verdict="null 105 1 null" requests=0 ;;
+esac
+expect "behind NAT, note, exit code, Internet address" \
+    "$(value behind_nat "$work/fields") $(value note_id "$work/fields") $rc $(value internet_address "$work/fields")" \
+    "$verdict"
+expect "echo requests" "$(wait_lines "$echo_log" "$requests")" "$requests"
 echo "PASS: $mode"
