@@ -20,7 +20,7 @@ bool Refuse(CommandLine* command, const char* format, ...) {
 }
 
 // A URL that the exchange could ask: the HTTP scheme, a host, a port that
-// TCP has.
+// TCP has. Split into buffers as large as the exchange's.
 bool IsEchoUrl(const char* url) {
     char scheme[20];
     char host[128];
