@@ -1,0 +1,122 @@
+#!/bin/sh
+# One shipped echo block on the real nginx, exactly as shipped, on port 80 of
+# the loopback of a network namespace of its own (so that 127.0.0.2 and
+# 127.0.0.3 are other clients and no other test's port is touched):
+#
+#   block.sh direct|proxied DIR
+#
+# direct is marvoly-echo.conf; proxied is marvoly-echo-proxied.conf with
+# 127.0.0.1 as its only trusted balancer, asked with a PROXY header. DIR
+# keeps nginx's state (a stale nginx of DIR is stopped first). Needs root;
+# elsewhere it ends with 77 (a skip for CTest).
+set -eu
+
+here=$(cd "$(dirname "$0")" && pwd)
+# shellcheck source=tests/e2e/lib.sh
+. "$here/../e2e/lib.sh"
+# shellcheck source=tests/lib/nginx.sh
+. "$here/../lib/nginx.sh"
+# shellcheck source=tests/service/answers.sh disable=SC2034
+. "$here/answers.sh"
+
+kind=${1-}
+case "$kind" in
+direct) block=marvoly-echo.conf ;;
+proxied) block=marvoly-echo-proxied.conf ;;
+*)
+    echo "usage: $0 direct|proxied DIR" >&2
+    exit 2
+    ;;
+esac
+dir=$2
+
+if [ -z "${MARVOLY_BLOCK_NAMESPACE-}" ]; then
+    [ "$(id -u)" -eq 0 ] || skip "a network namespace of its own needs root"
+    command -v nginx >/dev/null || skip "nginx is not installed"
+    unshare --net true 2>/dev/null || skip "this machine does not allow network namespaces"
+    exec unshare --net env MARVOLY_BLOCK_NAMESPACE=1 sh "$0" "$@"
+fi
+
+ip link set lo up
+mkdir -p "$dir"
+answers=$(mktemp -d "$dir/answers.XXXXXX")
+trap 'nginx_stop "$dir/nginx"; rm -rf "$answers"' EXIT
+trap 'exit 1' HUP INT TERM
+server=127.0.0.1:80
+if [ "$kind" = proxied ]; then
+    mkdir -p "$dir/nginx"
+    echo 'set_real_ip_from 127.0.0.1;' >"$dir/nginx/marvoly-echo-balancers.conf"
+    proxy_header=--haproxy-protocol
+fi
+nginx_start "$dir/nginx" "$here/../../service/echo/$block" 127.0.0.1:80 shipped
+
+# method path status; asked from 127.0.0.3, which nothing else uses.
+while read -r method path code; do
+    ask 127.0.0.3 "$method" "$path"
+    check_answer "$method $path" "$code" 127.0.0.3 "$method"
+done <<'CASES'
+GET     /firewall/ip.tpl                  200
+GET     /firewall/ip.tpl?product=KESTRAMO 200
+HEAD    /firewall/ip.tpl                  200
+POST    /firewall/ip.tpl                  405
+PUT     /firewall/ip.tpl                  405
+DELETE  /firewall/ip.tpl                  405
+OPTIONS /firewall/ip.tpl                  405
+GET     /                                 404
+GET     /firewall/                        404
+GET     /firewall/ip.tpl/x                404
+GET     /firewall/IP.TPL                  404
+POST    /index.html                       404
+CASES
+
+# Who the proxied block believes: the PROXY header (v1 or v2) of a trusted
+# balancer, never that of anyone else nor an X-Forwarded-For line.
+get='GET /firewall/ip.tpl HTTP/1.0\r\n'
+v1='PROXY TCP4 192.0.2.7 127.0.0.1 4000 80\r\n'
+v2='\r\n\r\n\0\r\nQUIT\n\041\021\0\014\300\0\2\10\177\0\0\1\17\240\0\120'
+[ "$kind" = direct ] || while read -r from header extra shown; do
+    case "$header" in
+    v1) bytes=$v1 ;;
+    v2) bytes=$v2 ;;
+    esac
+    case "$extra" in
+    xff) bytes="$bytes${get}X-Forwarded-For: 192.0.2.9\r\n\r\n" ;;
+    *) bytes="$bytes$get\r\n" ;;
+    esac
+    send "$from" "$bytes"
+    expect "$header $extra from $from shows" "$(shown_address)" "$shown"
+done <<'CASES'
+127.0.0.1 v1 - 192.0.2.7
+127.0.0.1 v2 - 192.0.2.8
+127.0.0.1 v1 xff 192.0.2.7
+127.0.0.2 v1 - 127.0.0.2
+127.0.0.2 v2 - 127.0.0.2
+127.0.0.2 v1 xff 127.0.0.2
+CASES
+
+# A flood from one address: the first tens pass, most of the rest is cut,
+# and that address stays cut while another is still served.
+codes=$(flood 127.0.0.1 300)
+passed=$(echo "$codes" | grep -cx 200) || true
+refused=$(echo "$codes" | grep -cx 429) || true
+echo "flood of 300: $passed passed, $refused refused"
+expect "first 40 of the flood passed" "$(echo "$codes" | head -n 40 | grep -cx 200)" 40
+[ "$passed" -le 150 ] || fail "the flood was not cut: $passed of 300 passed"
+expect "the flood's answers" "$((passed + refused))" 300
+ask 127.0.0.1 GET /firewall/ip.tpl
+check_answer "flooding address" 429 127.0.0.1 GET
+ask 127.0.0.2 GET /firewall/ip.tpl
+check_answer "another address" 200 127.0.0.2 GET
+
+# Nothing of all this names a client in nginx's logs.
+for log in access.log error.log; do
+    [ -f "$dir/nginx/$log" ] || fail "no $log"
+    ! grep -E '127\.0\.0\.|192\.0\.2\.' "$dir/nginx/$log" || fail "$log names clients"
+done
+
+# A connection without a PROXY header gets nothing from the proxied block.
+if [ "$kind" = proxied ]; then
+    send 127.0.0.1 "$get\r\n"
+    expect "without a PROXY header, the answer" "$(cat "$answers/body")" ""
+fi
+echo "PASS: $kind"
