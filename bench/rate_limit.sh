@@ -8,16 +8,17 @@
 #   bench/rate_limit.sh
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
+rig_lib=$here/../tests/lib
 if [ -z "${MARVOLY_BENCH_NAMESPACE-}" ]; then
-    exec unshare --net env MARVOLY_BENCH_NAMESPACE=1 sh "$0" "$@"
+    MARVOLY_BENCH_NAMESPACE=1 exec sh "$rig_lib/private-net.sh" sh "$0" "$@"
 fi
+# shellcheck source=tests/lib/rig.sh
+. "$rig_lib/rig.sh"
 # shellcheck source=tests/lib/nginx.sh
-. "$here/../tests/lib/nginx.sh"
-
-ip link set lo up
-dir=$(mktemp -d)
-trap 'nginx_stop "$dir"; rm -rf "$dir"' EXIT
-nginx_start "$dir" "$here/../service/echo/marvoly-echo.conf" 127.0.0.1:80 shipped
+. "$rig_lib/nginx.sh"
+rig_begin "$here/../build/bench-rate-limit"
+rig_own nginx "$rig_dir/nginx"
+nginx_start "$rig_dir/nginx" "$here/../service/echo/marvoly-echo.conf" 127.0.0.1:80 shipped
 
 # requests, then how: curl's --rate (per second), or "parallel" for all at
 # once over as many connections.

@@ -10,9 +10,10 @@
 #                   block's own "access_log off;" is replaced in DIR's copy
 #         shipped   the block exactly as shipped, under an http {} that logs
 #                   to DIR/access.log and DIR/error.log as Debian's does
-#         unlimited as counted but without a log, and with the rate limit
-#                   raised out of reach, so that load from one address
-#                   measures the page and the limiter's work, not refusals
+#         unlimited as shipped (no log), but with the rate limit and its
+#                   burst raised out of reach, so that load from one
+#                   address measures the page and the limiter's work, not
+#                   refusals
 #       Files that the block includes by a relative name are read from DIR:
 #       write them there first. Returns when the page answers, within 10 s
 #       (access.log emptied again), or fails with error.log shown.
@@ -69,7 +70,7 @@ nginx_write_config() {
         nginx_edit="$nginx_edit;s|^\([[:space:]]*access_log\)[[:space:]]\{1,\}off;|\1 $nginx_dir/access.log;|"
         ;;
     shipped) ;;
-    unlimited) nginx_edit="$nginx_edit;s|rate=[0-9]*r/s|rate=1000000r/s|" ;;
+    unlimited) nginx_edit="$nginx_edit;s|rate=[0-9]*r/s|rate=1000000r/s|;s|burst=[0-9]*|burst=1000000|" ;;
     *)
         echo "nginx_start: unknown mode $nginx_mode" >&2
         return 1

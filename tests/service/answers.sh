@@ -47,6 +47,10 @@ flood() {
         "http://$server/firewall/ip.tpl?n=[1-$2]" || true
 }
 
+answer_status() {
+    sed -n '1s/^HTTP\/[0-9.]* \([0-9]*\).*/\1/p' "$answers/header"
+}
+
 has_line() {
     grep -qxF -- "$1" "$answers/header"
 }
@@ -57,7 +61,7 @@ has_line() {
 check_answer() {
     ask_what=$1
     ask_code=$2
-    expect "$ask_what: status" "$(sed -n '1s/^HTTP\/[0-9.]* \([0-9]*\).*/\1/p' "$answers/header")" "$ask_code"
+    expect "$ask_what: status" "$(answer_status)" "$ask_code"
     for ask_line in 'Cache-Control: no-store, no-cache, must-revalidate, max-age=0' \
         'Pragma: no-cache' 'Expires: Thu, 01 Jan 1970 00:00:00 GMT' 'Server: nginx'; do
         has_line "$ask_line" || fail "$ask_what: no '$ask_line' in $(cat "$answers/header")"

@@ -21,7 +21,7 @@ usage() {
 [ $# -ge 2 ] || usage
 case "$1" in
 start)
-    [ $# -ge 3 ] && [ $# -le 5 ] || usage
+    if [ $# -lt 3 ] || [ $# -gt 5 ]; then usage; fi
     nginx_start "$2" "${4:-$here/../../service/echo/marvoly-echo.conf}" "$3" "${5:-counted}"
     ;;
 stop)
