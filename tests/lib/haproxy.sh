@@ -3,7 +3,7 @@
 #
 #   haproxy_start DIR BIND SERVER... [-- RUNNER...]
 #       writes DIR/haproxy.cfg, the shipped file with its bind line set to
-#       BIND (address:port) and its server lines replaced by one per SERVER
+#       BIND ([address]:port) and its server lines replaced by one per SERVER
 #       (address:port), and starts HAProxy on it as a daemon through RUNNER
 #       (for example in_netns NAME), recorded for rig_end. Returns once it
 #       listens, within 10 s.
@@ -38,6 +38,8 @@ haproxy_start() {
     "$@" haproxy -D -p "$haproxy_dir/haproxy.pid" -f "$haproxy_dir/haproxy.cfg" ||
         fail "HAProxy did not start"
     rig_own_pid "$(cat "$haproxy_dir/haproxy.pid")"
-    wait_until 100 "$@" bash -c "exec 3<>/dev/tcp/${haproxy_bind%:*}/${haproxy_bind##*:}" 2>/dev/null ||
+    haproxy_host=${haproxy_bind%:*}
+    wait_until 100 "$@" bash -c "exec 3<>/dev/tcp/${haproxy_host:-127.0.0.1}/${haproxy_bind##*:}" \
+        2>/dev/null ||
         fail "HAProxy does not listen on $haproxy_bind"
 }

@@ -4,10 +4,12 @@
 # local address given (--interface), bounded to 5 s. $answers is a
 # directory for the last answer: header (CR removed) and body. With
 # $proxy_header set to --haproxy-protocol every connection begins with a
-# PROXY header naming its own addresses.
+# PROXY header naming its own addresses. $runner, when set, runs curl (for
+# example "ip netns exec NAME").
 # shellcheck shell=sh disable=SC2154
 
 proxy_header=
+runner=
 
 # ask FROM METHOD PATH [CURL_ARGUMENT...]
 ask() {
@@ -19,8 +21,8 @@ ask() {
     HEAD) ask_how=--head ;;
     *) ask_how="--request $ask_method" ;;
     esac
-    # shellcheck disable=SC2086 # $ask_how and $proxy_header are words
-    curl --silent --http1.0 --max-time 5 --interface "$ask_from" $ask_how $proxy_header \
+    # shellcheck disable=SC2086 # $runner, $ask_how and $proxy_header are words
+    $runner curl --silent --http1.0 --max-time 5 --interface "$ask_from" $ask_how $proxy_header \
         --header 'Accept-Encoding: gzip, deflate' --dump-header "$answers/header.crlf" \
         --output "$answers/body" "$@" "http://$server$ask_path" || true
     tr -d '\r' <"$answers/header.crlf" >"$answers/header" 2>/dev/null || : >"$answers/header"
@@ -28,8 +30,8 @@ ask() {
 
 # send FROM BYTES: BYTES (printf's escapes) as they are, the answer in body.
 send() {
-    # shellcheck disable=SC2059 # the bytes are the format
-    printf "$2" | timeout 5 curl --silent --interface "$1" "telnet://$server" \
+    # shellcheck disable=SC2059,SC2086 # the bytes are the format; $runner is words
+    printf "$2" | $runner timeout 5 curl --silent --interface "$1" "telnet://$server" \
         >"$answers/body" || true
 }
 
@@ -41,8 +43,8 @@ shown_address() {
 # The status codes of COUNT requests of the page from FROM, one a line, in
 # the order sent.
 flood() {
-    # shellcheck disable=SC2086 # $proxy_header is a word
-    curl --silent --max-time 30 --interface "$1" $proxy_header --header 'Connection: close' \
+    # shellcheck disable=SC2086 # $runner and $proxy_header are words
+    $runner curl --silent --max-time 30 --interface "$1" $proxy_header --header 'Connection: close' \
         --output /dev/null --write-out '%{http_code}\n' \
         "http://$server/firewall/ip.tpl?n=[1-$2]" || true
 }
