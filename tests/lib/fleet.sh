@@ -1,5 +1,5 @@
 # The echo service as a fleet, in namespaces of this run (sourced after
-# rig.sh, netns.sh, nginx.sh and haproxy.cfg's haproxy.sh, not run):
+# rig.sh, netns.sh, nginx.sh and haproxy.sh, not run):
 #
 #   ROUTER --IF-- ID-lb (HAProxy, 203.0.113.80) --+-- ID-echo1 (nginx, 192.0.2.21)
 #                                                 +-- ID-echo2 (nginx, 192.0.2.22)
@@ -9,8 +9,9 @@
 #       that link must be 203.0.113.1/24 and its default route for the
 #       balancer. HAProxy runs the shipped haproxy.cfg as it is and the
 #       hosts the shipped proxied block and balancer list as they are: the
-#       fleet uses the very addresses that those files name. The hosts
-#       count their requests (one line each in fleet_log1, fleet_log2).
+#       fleet uses the very addresses that those files name. Both hosts
+#       count their requests in one file, fleet_log (tests/lib/nginx.sh
+#       tells its lines); host N is 192.0.2.2N.
 #   fleet_stop_host N
 #       stops the nginx of host N.
 #
@@ -22,6 +23,7 @@ fleet_address=203.0.113.80
 fleet_balancer=192.0.2.10
 
 fleet_up() {
+    fleet_log=$rig_dir/fleet.log
     fleet_lb=$rig_id-lb
     netns_add "$fleet_lb"
     netns_link "$1" "$2" "$fleet_lb" o0
@@ -43,11 +45,10 @@ fleet_up() {
         mkdir -p "$fleet_dir"
         cp "$rig_lib/../../service/echo/marvoly-echo-balancers.conf" "$fleet_dir/"
         rig_own nginx "$fleet_dir"
-        in_netns "$fleet_host" sh "$rig_lib/../service/echo_service.sh" start "$fleet_dir" \
-            "$fleet_host_address:80" "$rig_lib/../../service/echo/marvoly-echo-proxied.conf" >&2
+        MARVOLY_NGINX_LOG=$fleet_log in_netns "$fleet_host" \
+            sh "$rig_lib/../service/echo_service.sh" start "$fleet_dir" "$fleet_host_address:80" \
+            "$rig_lib/../../service/echo/marvoly-echo-proxied.conf" >&2
     done
-    fleet_log1=$rig_dir/echo1/access.log
-    fleet_log2=$rig_dir/echo2/access.log
     haproxy_start "$rig_dir/lb" :80 192.0.2.21:80 192.0.2.22:80 -- in_netns "$fleet_lb"
 }
 

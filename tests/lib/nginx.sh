@@ -6,8 +6,11 @@
 #       file BLOCK (for example service/echo/marvoly-echo.conf) with the
 #       address and port of its listen line set to LISTEN (127.0.0.1:18480,
 #       or 80 in a namespace); the line's other parameters stay. MODE:
-#         counted   (default) one line per request in DIR/access.log: the
-#                   block's own "access_log off;" is replaced in DIR's copy
+#         counted   (default) one line per request in DIR/access.log, or
+#                   in MARVOLY_NGINX_LOG, which several may share: the
+#                   block's own "access_log off;" is replaced in DIR's copy.
+#                   A line is "CLIENT SERVER_ADDRESS "REQUEST" STATUS"; the
+#                   health checks of haproxy.cfg are not written.
 #         shipped   the block exactly as shipped, under an http {} that logs
 #                   to DIR/access.log and DIR/error.log as Debian's does
 #         unlimited as shipped (no log), but with the rate limit and its
@@ -67,7 +70,7 @@ nginx_write_config() {
     case "$nginx_mode" in
     counted)
         nginx_one_line "$nginx_block" '^[[:space:]]*access_log[[:space:]]\{1,\}off;' || return 1
-        nginx_edit="$nginx_edit;s|^\([[:space:]]*access_log\)[[:space:]]\{1,\}off;|\1 $nginx_dir/access.log;|"
+        nginx_edit="$nginx_edit;s|^\([[:space:]]*access_log\)[[:space:]]\{1,\}off;|\1 $nginx_log marvoly_rig if=\$marvoly_rig_counted;|"
         ;;
     shipped) ;;
     unlimited) nginx_edit="$nginx_edit;s|rate=[0-9]*r/s|rate=1000000r/s|;s|burst=[0-9]*|burst=1000000|" ;;
@@ -86,6 +89,12 @@ events {
 }
 http {
     access_log $nginx_dir/access.log;
+    # What counted mode writes: the balancer's health checks do not count.
+    log_format marvoly_rig '\$remote_addr \$server_addr "\$request" \$status';
+    map \$http_user_agent \$marvoly_rig_counted {
+        marvoly-echo-health-check 0;
+        default 1;
+    }
     client_body_temp_path $nginx_dir/temp/body;
     proxy_temp_path $nginx_dir/temp/proxy;
     fastcgi_temp_path $nginx_dir/temp/fastcgi;
@@ -135,6 +144,7 @@ nginx_start() {
     mkdir -p "$1/temp" || return 1
     nginx_dir=$(cd "$1" && pwd) || return 1
     nginx_stop "$nginx_dir" || return 1 # a leftover of an earlier run would hold the port
+    nginx_log=${MARVOLY_NGINX_LOG:-$nginx_dir/access.log}
     nginx_write_config "$nginx_dir" "$2" "$3" "${4:-counted}" || return 1
     rm -f "$nginx_dir/access.log" "$nginx_dir/error.log"
     if ! "$nginx_binary" -p "$nginx_dir/" -c "$nginx_dir/nginx.conf" -e "$nginx_dir/error.log"; then
@@ -144,7 +154,7 @@ nginx_start() {
     nginx_proxy=$(grep '^[[:space:]]*listen[[:space:]].*proxy_protocol' "$nginx_dir/server.conf") || true
     nginx_wait_until_answering "$nginx_dir" "$3" "$nginx_proxy" || return 1
     # Requests are counted by access log lines: the probes' must not count.
-    : >"$nginx_dir/access.log"
+    : >"$nginx_log"
 }
 
 nginx_stop() {
