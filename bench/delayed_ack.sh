@@ -13,6 +13,8 @@ fi
 lookup=$2
 port=$3
 count=${4-200}
+. "$here/loopback.sh"
+require_loopback "$lookup" "$port"
 python3 "$here/delayed_ack_peer.py" "$port" >/dev/null 2>&1 &
 peer=$!
 trap 'kill "$peer"' EXIT

@@ -8,6 +8,8 @@ set -eu
 here=$(cd "$(dirname "$0")" && pwd)
 marvoly=$1
 port=$2
+. "$here/loopback.sh"
+require_loopback "$marvoly" "$port"
 dir=$(mktemp -d /tmp/marvoly-memory.XXXXXX)
 session=mvh6mem$$
 cleanup() {
