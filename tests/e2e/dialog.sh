@@ -13,7 +13,8 @@
 set -eu
 
 here=$(cd "$(dirname "$0")" && pwd)
-# shellcheck source=SCRIPTDIR/lib.sh
+rig_lib=$(cd "$here/../lib" && pwd)
+. "$rig_lib/rig.sh"
 . "$here/lib.sh"
 
 wine_run=$MARVOLY_E2E_WINE_RUN

@@ -1,8 +1,8 @@
-# Shared by the native end-to-end scripts (sourced, not run): the real
-# marvoly in a terminal of its own, a tmux server on a private socket, read
-# back from the screen and driven with keys, mouse bytes and signals. The
-# helpers keep their state in variables named terminal_*, tmux_* and click_*,
-# so that the scripts' own names stay theirs.
+# The real marvoly in a terminal of its own (sourced after rig.sh, not run):
+# a tmux server on a private socket, recorded for rig_end, read back from
+# the screen and driven with keys, mouse bytes and signals. The helpers keep
+# their state in variables named terminal_*, tmux_* and click_*, so that the
+# scripts' own names stay theirs.
 # shellcheck shell=sh
 
 # start_dialog WORK PROGRAM [COMMAND...]: the program in an 80 by 24
@@ -43,6 +43,7 @@ exec sleep 600
 RUN
     tmux -S "$tmux_socket" -f /dev/null new-session -d -x 80 -y 24 "sh $terminal_dir/run.sh"
     tmux_pid=$(tmux -S "$tmux_socket" display -p '#{pid}')
+    rig_own_pid "$tmux_pid"
 }
 
 # Ends the tmux server, by its pid, and what runs in it; the scripts call it

@@ -5,20 +5,20 @@
 #
 # CASE is one of the functions at the end. The environment names the pieces:
 # MARVOLY_E2E_PROGRAM (the program), MARVOLY_E2E_ECHO_LOG (the echo page's
-# access log: one line per request) and MARVOLY_E2E_WORK (a directory for
-# this script's files).
+# access log: one line per request) and MARVOLY_E2E_WORK (the folder of the
+# runs' own folders).
 set -eu
 
 here=$(cd "$(dirname "$0")" && pwd)
+rig_lib=$(cd "$here/../../lib" && pwd)
+. "$rig_lib/rig.sh"
+. "$rig_lib/terminal.sh"
 . "$here/../lib.sh"
-. "$here/terminal.sh"
-trap stop_terminal EXIT
-trap 'exit 1' HUP INT TERM
 
 program=$MARVOLY_E2E_PROGRAM
 echo_log=$MARVOLY_E2E_ECHO_LOG
-work=$MARVOLY_E2E_WORK/$1
-mkdir -p "$work"
+rig_begin "$MARVOLY_E2E_WORK/$1"
+work=$rig_dir
 first=$(line_count "$echo_log")
 
 requests() {
