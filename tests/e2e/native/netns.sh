@@ -1,9 +1,10 @@
 #!/bin/sh
 # The real marvoly, as shipped (asking www.tolvaric.com), in a terminal, run
 # in the client namespace of ../netns/topology.sh: behind a translating
-# router, routed without translation, or with the echo host out of reach.
+# router, routed without translation, with the echo host out of reach, or
+# behind the router again with the echo service as a fleet.
 #
-#   netns.sh nat|routed|unreachable
+#   netns.sh nat|routed|unreachable|fleet
 #
 # Needs Linux and root; elsewhere it ends with 77 (a skip for CTest). The
 # environment names MARVOLY_E2E_PROGRAM and MARVOLY_E2E_WORK, the folder of
@@ -19,7 +20,7 @@ done
 . "$here/../netns/topology.sh"
 
 mode=${1-}
-netns_require iptables nginx tmux
+netns_require iptables nginx haproxy tmux
 
 rig_begin "$MARVOLY_E2E_WORK/netns-$mode"
 topology_up "$mode"
@@ -44,7 +45,7 @@ timeout 60 ip netns exec "$client" "$MARVOLY_E2E_PROGRAM" --json </dev/null >"$r
 json_fields "$rig_dir/json" "$rig_dir/fields"
 expect "report's local address" "$(value local_address "$rig_dir/fields")" "$shown_local"
 case "$mode" in
-nat) verdict="true 101 0 $shown_internet" requests=3 ;;
+nat | fleet) verdict="true 101 0 $shown_internet" requests=3 ;;
 routed) verdict="false 100 0 $shown_internet" requests=3 ;;
 unreachable) verdict="null 105 1 null" requests=0 ;;
 esac

@@ -1,9 +1,10 @@
 #!/bin/sh
 # The real Marvoly.exe, as shipped (asking www.tolvaric.com), under Wine in
 # the client namespace of topology.sh: behind a translating router, routed
-# without translation, or with the echo host out of reach.
+# without translation, with the echo host out of reach, or behind the
+# router again with the echo service as a fleet.
 #
-#   scenario.sh nat|routed|unreachable
+#   scenario.sh nat|routed|unreachable|fleet
 #
 # Needs Linux and root; elsewhere it ends with 77 (a skip for CTest). The
 # environment names the pieces: MARVOLY_E2E_WINE_RUN (the build's Wine
@@ -26,7 +27,7 @@ done
 . "$here/topology.sh"
 
 mode=${1-}
-netns_require iptables nginx Xvfb
+netns_require iptables nginx haproxy Xvfb
 
 rig_begin "$MARVOLY_E2E_WORK"
 topology_up "$mode"
