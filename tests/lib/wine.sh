@@ -51,5 +51,8 @@ wine_start() {
     rig_pid=$(wine_server_pid "$WINEPREFIX")
     [ -n "$rig_pid" ] || fail "the wineserver of $WINEPREFIX is not to be found"
     rig_own_pid "$rig_pid"
+    # Undone before the pid: -k ends the server with its clients, where a
+    # signal to the server alone leaves Wine's services running.
+    rig_own wine "$wineserver" "$WINEPREFIX"
     wine_step "$@" "$wine" cmd /c exit 0 || fail "Wine did not start: $(tail -n 20 "$rig_dir/wine.log")"
 }
