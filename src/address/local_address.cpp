@@ -30,8 +30,10 @@ int ResolveHostAddress(const char* hostName, uint32_t* address) {
         ReportError("gethostbyname failed: %d", WSAGetLastError());
         return 0;
     }
-    // A list without an entry leaves nothing to choose, not even a fallback.
-    if (entry->h_addr_list == nullptr || entry->h_addr_list[0] == nullptr) {
+    // A list without an entry leaves nothing to choose, not even a fallback;
+    // addresses of another kind than IPv4 are no answer either.
+    if (entry->h_addrtype != AF_INET || entry->h_length != sizeof(uint32_t) ||
+        entry->h_addr_list == nullptr || entry->h_addr_list[0] == nullptr) {
         return 0;
     }
     *address = ChooseHostAddress(entry->h_addr_list);

@@ -13,8 +13,11 @@ const int kSchemeSize = 20;
 const int kHostSize = 128;
 const int kPathSize = 2048;
 const int kReceiveSize = 1024;
-// No connect, send or receive waits longer than this.
-const int kTimeoutMs = MARVOLY_NET_TIMEOUT_MS;
+
+// When the exchange in progress must be over, from the start of its connect;
+// the program runs one exchange at a time, and every wait of it (the sends
+// of SendString too) ends by then.
+long long g_deadline = 0;
 
 // What one request is made of, once the URL is split.
 struct Request {
@@ -36,7 +39,35 @@ bool ConnectToHost(SOCKET socket, const Request* request) {
     if (address.sin_addr.s_addr == 0) {
         return false;
     }
-    return ConnectWithTimeout(socket, (struct sockaddr*)&address, sizeof(address), kTimeoutMs) == 0;
+    g_deadline = SteadyMilliseconds() + kHttpExchangeDeadlineMs;
+    return ConnectWithTimeout(socket, (struct sockaddr*)&address, sizeof(address),
+                              kHttpOperationTimeoutMs, g_deadline) == 0;
+}
+
+// Sends every byte, each part once there is room for it. Gives the count, or
+// SOCKET_ERROR when a wait or a send failed first.
+int SendBytes(SOCKET socket, const char* bytes, int length) {
+    int sent = 0;
+    while (sent < length) {
+        if (WaitForSocket(socket, kWaitToSend, kHttpOperationTimeoutMs, g_deadline) != 0) {
+            return SOCKET_ERROR;
+        }
+        int result = (int)send(socket, bytes + sent, length - sent, 0);
+        if (result <= 0) {
+            return SOCKET_ERROR;
+        }
+        sent += result;
+    }
+    return sent;
+}
+
+// recv once the socket has something for it: a wait that runs out counts as
+// a failed receive.
+int Receive(SOCKET socket, char* area, int size, int flags) {
+    if (WaitForSocket(socket, kWaitToReceive, kHttpOperationTimeoutMs, g_deadline) != 0) {
+        return SOCKET_ERROR;
+    }
+    return (int)recv(socket, area, size, flags);
 }
 
 // The results of the sends are not looked at: a peer that stops listening
@@ -65,7 +96,7 @@ void SendRequest(SOCKET socket, const Request* request, char* area) {
     // A negative length is no length: nothing may be read from before or
     // beyond the caller's data.
     if (request->postData != nullptr && request->postLength > 0) {
-        send(socket, request->postData, request->postLength, 0);
+        SendBytes(socket, request->postData, request->postLength);
     }
 }
 
@@ -103,11 +134,11 @@ bool ReadHeader(SOCKET socket, char* area, ByteBuffer* header) {
     ByteBufferInit(header);
     int lineCount = 0;
     while (header->start != nullptr) {
-        int waiting = (int)recv(socket, area, kReceiveSize, MSG_PEEK);
+        int waiting = Receive(socket, area, kReceiveSize, MSG_PEEK);
         int lookahead = lineCount;
         bool complete = false;
         int wanted = waiting > 0 ? ScanHeaderBytes(area, waiting, &lookahead, &complete) : 0;
-        int received = wanted > 0 ? (int)recv(socket, area, wanted, 0) : 0;
+        int received = wanted > 0 ? Receive(socket, area, wanted, 0) : 0;
         if (received <= 0) {
             return false;
         }
@@ -126,7 +157,7 @@ bool ReadHeader(SOCKET socket, char* area, ByteBuffer* header) {
 void ReadBody(SOCKET socket, char* area, ByteBuffer* body) {
     ByteBufferInit(body);
     while (body->start != nullptr) {
-        int received = (int)recv(socket, area, kReceiveSize, 0);
+        int received = Receive(socket, area, kReceiveSize, 0);
         if (received < 0) {
             return;
         }
@@ -150,7 +181,7 @@ int ReadResponse(SOCKET socket, char* area, HttpResponse* response) {
     }
 
     // A header cut short by a close or a failed receive leaves an empty
-    // body; a receive that timed out is not waited out a second time.
+    // body; a wait that ran out is not waited out a second time.
     ByteBuffer body;
     if (headerComplete) {
         ReadBody(socket, area, &body);
@@ -175,7 +206,7 @@ int ExchangeOverSocket(const Request* request, HttpResponse* response) {
         return 1;
     }
     int result = 1;
-    if (SetSocketTimeouts(connection, kTimeoutMs) == 0 && ConnectToHost(connection, request)) {
+    if (ConnectToHost(connection, request)) {
         SetSocketNoDelay(connection);
         // Also holds the Content-Length line while the request goes out.
         char area[kReceiveSize];
@@ -212,9 +243,11 @@ int HttpExchange(const char* url, const char* extraHeaders, const char* postData
     return result;
 }
 
+// An answer of another kind than IPv4 addresses finds nothing either.
 uint32_t ResolveFirstAddress(const char* host) {
     struct hostent* entry = gethostbyname(host);
-    if (entry == nullptr || entry->h_addr_list[0] == nullptr) {
+    if (entry == nullptr || entry->h_addrtype != AF_INET || entry->h_length != sizeof(uint32_t) ||
+        entry->h_addr_list[0] == nullptr) {
         return 0;
     }
     uint32_t address;
@@ -223,5 +256,5 @@ uint32_t ResolveFirstAddress(const char* host) {
 }
 
 int SendString(SOCKET socket, const char* text) {
-    return (int)send(socket, text, (int)std::strlen(text), 0);
+    return SendBytes(socket, text, (int)std::strlen(text));
 }

@@ -14,9 +14,18 @@
 const unsigned int kHttpHeaderLimit = 64 * 1024;
 const unsigned int kHttpBodyLimit = 1024 * 1024;
 
+// How long one connect, send or receive may wait, and how long the whole
+// exchange may take, from the start of its connect to the end of its body.
+// A wait that runs out is a failed receive or send; a connect that runs out
+// fails the exchange.
+const int kHttpOperationTimeoutMs = MARVOLY_NET_TIMEOUT_MS;
+const int kHttpExchangeDeadlineMs = MARVOLY_EXCHANGE_DEADLINE_MS;
+
 // 0 when the request was sent (whatever the HTTP status), 1 when it could not
 // be; the record is written only on 0.
 int HttpExchange(const char* url, const char* extraHeaders, const char* postData, int postLength,
                  HttpResponse* response);
 uint32_t ResolveFirstAddress(const char* host);
+// Sends all of text within the waits of the exchange in progress: the
+// count, or SOCKET_ERROR.
 int SendString(SOCKET socket, const char* text);

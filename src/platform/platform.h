@@ -26,6 +26,10 @@
 // Exports from posix/text.cpp: lstrcpynA, wsprintfA and wvsprintfA.
 #include "platform/posix/text.h"
 
+// Exports from posix/signals.cpp: SIGINT, SIGTERM, SIGHUP and SIGWINCH
+// caught, and the one pipe that the dialog's wait and the socket waits watch.
+#include "platform/posix/signals.h"
+
 // The basic Win32 types (posix/windef.h, declarations only).
 #include "platform/posix/windef.h"
 
@@ -46,8 +50,9 @@
 
 #endif
 
-// Exports from posix/socket_options.cpp and windows/socket_options.cpp:
-// time-outs and sending options in each platform's own form.
+// Exports from posix/socket_options.cpp and windows/socket_options.cpp: the
+// steady clock, the socket waits with their time-out and deadline, and the
+// sending options, in each platform's own form.
 #include "platform/socket_options.h"
 
 // Exports from instance.cpp: the program's module instance, written once

@@ -1,10 +1,14 @@
-// Socket settings whose form differs between Windows Sockets and BSD
-// sockets. Each gives 0 on success and SOCKET_ERROR on failure.
+// Socket settings and waits whose form differs between Windows Sockets and
+// BSD sockets. Each gives 0 on success and SOCKET_ERROR on failure.
+//
+// Every wait lasts at most its time-out and never beyond a deadline, a
+// moment of SteadyMilliseconds; the waits block in select or poll, without
+// spinning. Over BSD sockets they also end at once when the program has
+// been asked to end (posix/signals.h), and no wait starts after that.
 #pragma once
 
-// Bounds every later send and receive on the socket; a receive that waits
-// longer fails like any failed receive.
-int SetSocketTimeouts(SOCKET socket, int milliseconds);
+// A steady clock in milliseconds, from some moment before the first call.
+long long SteadyMilliseconds();
 
 // Sends each piece of data at once, without waiting for the acknowledgement
 // of the previous one (no Nagle coalescing).
@@ -15,16 +19,15 @@ int SetSocketNoDelay(SOCKET socket);
 // the platform cannot gather, this does nothing.
 int HoldSends(SOCKET socket, int hold);
 
-// connect, but failing once the connection is not made within the given
-// time. The socket is blocking again afterwards.
-int ConnectWithTimeout(SOCKET socket, const struct sockaddr* address, int length, int milliseconds);
+// connect, waiting for the connection as a wait does (see above). The
+// socket is left non-blocking: every later receive and send must follow a
+// WaitForSocket.
+int ConnectWithTimeout(SOCKET socket, const struct sockaddr* address, int length, int milliseconds,
+                       long long deadline);
 
-#ifndef _WIN32
-// Windows Sockets knows no signals. Over BSD sockets a receive or send that
-// has a time-out is cut short by any signal, even one whose handler asks for
-// restarted calls (a terminal resize, say); these carry on instead.
-ssize_t WinsockRecv(SOCKET socket, void* buffer, size_t length, int flags);
-ssize_t WinsockSend(SOCKET socket, const void* buffer, size_t length, int flags);
-#define recv WinsockRecv
-#define send WinsockSend
-#endif
+enum SocketWait {
+    kWaitToReceive, // data, the peer's close or an error are there
+    kWaitToSend,    // there is room to send
+};
+
+int WaitForSocket(SOCKET socket, SocketWait wait, int milliseconds, long long deadline);

@@ -1,10 +1,12 @@
 // The exchange never waits for ever and never holds an unbounded response:
-// peers that fall silent, never accept, or answer without end.
+// peers that fall silent, never read, trickle, never accept, or answer
+// without end.
 #include <gtest/gtest.h>
 
 #ifndef _WIN32
 #include <pthread.h>
 #include <signal.h>
+#include <unistd.h>
 #endif
 
 #include <chrono>
@@ -18,7 +20,11 @@
 
 namespace {
 
-const int kTimeoutMs = MARVOLY_NET_TIMEOUT_MS;
+const int kTimeoutMs = kHttpOperationTimeoutMs;
+const int kDeadlineMs = kHttpExchangeDeadlineMs;
+// Longer than any wait of the exchange: a peer that keeps this up outlasts
+// a client without its time-outs.
+const int kOutlastMs = 3 * kHttpExchangeDeadlineMs;
 const char kStatusLine[] = "HTTP/1.0 200 OK\r\n";
 
 // A record that a failed exchange must leave exactly as it was.
@@ -31,9 +37,11 @@ struct Timed {
     long long elapsedMs;
 };
 
-Timed TimedExchange(const std::string& url, HttpResponse* response) {
+Timed TimedExchange(const std::string& url, HttpResponse* response,
+                    const std::string& post = std::string()) {
     auto start = std::chrono::steady_clock::now();
-    int result = HttpExchange(url.c_str(), nullptr, nullptr, 0, response);
+    int result = HttpExchange(url.c_str(), nullptr, post.empty() ? nullptr : post.data(),
+                              (int)post.size(), response);
     auto elapsed = std::chrono::steady_clock::now() - start;
     return {result,
             (long long)std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count()};
@@ -56,34 +64,54 @@ void ExpectUntouched(const HttpResponse* response) {
 
 } // namespace
 
-// A receive that waits out the time-out is a failed receive: the reading
-// ends with what came, the exchange still gives 0, and it is over about one
-// time-out after the peer fell silent.
-TEST(HttpExchangeLimits, SilentPeerEndsTheReadingWithinTheTimeOut) {
+// A wait that runs out is a failed receive or send: the reading ends with
+// what came and the exchange still gives 0, one time-out after the peer
+// fell silent, or at the deadline when the peer never is silent that long.
+// Every peer here keeps it up far longer than that.
+TEST(HttpExchangeLimits, EveryWaitEndsInTime) {
     const std::string header = std::string(kStatusLine) + "\r\n";
+    std::vector<std::string> trickle(kOutlastMs / 300, "x");
+    trickle.insert(trickle.begin(), header);
+    const int sendAndReceive = 2 * kTimeoutMs < kDeadlineMs ? 2 * kTimeoutMs : kDeadlineMs;
     struct Case {
         const char* what;
-        std::vector<std::string> pieces;
+        TestPeerScript script;
+        std::string post;
+        int expectedMs;
         std::string header;
-        std::string body;
+        std::string body; // for the trickle, what the body is made of
     } cases[] = {
-        {"silent from the start", {}, "", ""},
-        {"silent in the header", {"HTTP/1.0 2"}, "HTTP/1.0 2", ""},
-        {"silent in the body", {header + "<body>1.2"}, header, "<body>1.2"},
+        {"silent from the start", {{}, 0, kOutlastMs, kPeerClose}, "", kTimeoutMs, "", ""},
+        {"silent in the header", {{"HTTP/1.0 2"}, 0, kOutlastMs, kPeerClose}, "", kTimeoutMs,
+         "HTTP/1.0 2", ""},
+        {"silent in the body", {{header + "<body>1.2"}, 0, kOutlastMs, kPeerClose}, "", kTimeoutMs,
+         header, "<body>1.2"},
+        // The request's body does not fit into the buffers of both ends: a
+        // send waits out its time-out, then the receive waits out its own.
+        {"never reading", {{}, 0, kOutlastMs, kPeerDeaf}, std::string(16 << 20, 'p'),
+         sendAndReceive, "", ""},
+        {"trickling a byte every 300 ms", {trickle, 300, 0, kPeerClose}, "", kDeadlineMs, header,
+         "x"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         TestPeer peer;
-        TestPeerScript script = {c.pieces, 0, kTimeoutMs + 1000, kPeerClose};
-        ASSERT_EQ(1, StartTestPeer(&peer, &script));
+        ASSERT_EQ(1, StartTestPeer(&peer, &c.script));
         HttpResponse response = {nullptr, nullptr, 0};
-        Timed timed = TimedExchange(TestPeerUrl(&peer, "/"), &response);
+        Timed timed = TimedExchange(TestPeerUrl(&peer, "/"), &response, c.post);
         StopTestPeer(&peer);
         ASSERT_EQ(0, timed.result);
-        EXPECT_GE(timed.elapsedMs, kTimeoutMs - 200);
-        EXPECT_LT(timed.elapsedMs, kTimeoutMs + 1500);
+        EXPECT_GE(timed.elapsedMs, c.expectedMs - 200);
+        EXPECT_LT(timed.elapsedMs, c.expectedMs + 1000);
         EXPECT_EQ(c.header, std::string(response.header));
-        EXPECT_EQ(c.body, std::string(response.body, (size_t)response.bodyLength));
+        std::string body(response.body, (size_t)response.bodyLength);
+        if (c.script.pauseMs > 0) {
+            EXPECT_GE(body.size(), 1u);
+            EXPECT_LT(body.size(), trickle.size() - 1);
+            EXPECT_EQ(std::string(body.size(), 'x'), body);
+        } else {
+            EXPECT_EQ(c.body, body);
+        }
         FreeHttpResponse(&response);
     }
 }
@@ -200,5 +228,38 @@ TEST(HttpExchangeLimits, SignalDuringAReceiveDoesNotEndIt) {
     EXPECT_EQ(header, std::string(response.header));
     EXPECT_EQ("<body>1.2.3.4", std::string(response.body, (size_t)response.bodyLength));
     FreeHttpResponse(&response);
+}
+
+// SIGINT, SIGTERM and SIGHUP, while they are caught, end the wait in
+// progress at once, whichever thread takes them; no exchange starts after.
+TEST(HttpExchangeLimits, AnEndSignalEndsTheExchangeAtOnce) {
+    const int delayMs = 300;
+    for (int number : {SIGINT, SIGTERM, SIGHUP}) {
+        SCOPED_TRACE(number);
+        ASSERT_TRUE(CatchSignals());
+        TestPeer peer;
+        TestPeerScript script = {{}, 0, kOutlastMs, kPeerClose};
+        ASSERT_EQ(1, StartTestPeer(&peer, &script));
+        std::thread signaller([number, delayMs] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
+            kill(getpid(), number);
+        });
+        HttpResponse response = {nullptr, nullptr, 0};
+        Timed timed = TimedExchange(TestPeerUrl(&peer, "/"), &response);
+        signaller.join();
+        HttpResponse untouched = kMarkedRecord;
+        Timed after = TimedExchange(TestPeerUrl(&peer, "/"), &untouched);
+        StopTestPeer(&peer);
+        EXPECT_TRUE(TakeEndRequest());
+        ReleaseSignals();
+
+        ASSERT_EQ(0, timed.result);
+        EXPECT_LT(timed.elapsedMs, delayMs + 500);
+        EXPECT_STREQ("", response.header);
+        FreeHttpResponse(&response);
+        EXPECT_EQ(1, after.result);
+        EXPECT_LT(after.elapsedMs, 100);
+        ExpectUntouched(&untouched);
+    }
 }
 #endif

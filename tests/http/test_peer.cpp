@@ -2,6 +2,7 @@
 #include "test_peer.h"
 
 #include <chrono>
+#include <cstdint>
 #include <cstring>
 
 #ifdef _WIN32
@@ -27,8 +28,12 @@ bool WaitReadable(SOCKET socket, int timeoutMs) {
     return select((int)socket + 1, &readable, nullptr, nullptr, &timeout) > 0;
 }
 
-void Pause(int ms) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+// Ends early once the peer is stopped.
+void Pause(TestPeer* peer, int ms) {
+    for (int waited = 0; waited < ms && !peer->stopping.load(); waited += kSliceMs) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(ms - waited < kSliceMs ? ms - waited
+                                                                                     : kSliceMs));
+    }
 }
 
 // A connection that arrives before StopTestPeer looks one last time still
@@ -60,19 +65,22 @@ int ReceiveSome(TestPeer* peer, SOCKET client) {
     return received < 0 ? -1 : received;
 }
 
-void SendAll(SOCKET client, const std::string& bytes) {
+bool SendAll(SOCKET client, const std::string& bytes) {
     size_t sent = 0;
     while (sent < bytes.size()) {
         int result = (int)send(client, bytes.data() + sent, (int)(bytes.size() - sent), 0);
         if (result <= 0) {
-            return;
+            return false;
         }
         sent += (size_t)result;
     }
+    return true;
 }
 
 void EndConnection(TestPeer* peer, SOCKET client) {
-    if (peer->script.ending == kPeerReset) {
+    if (peer->script.ending == kPeerDeaf) {
+        // Unread bytes make the close a reset, as a deaf server's would.
+    } else if (peer->script.ending == kPeerReset) {
         struct linger abortive = {1, 0};
         setsockopt(client, SOL_SOCKET, SO_LINGER, (const char*)&abortive, sizeof(abortive));
     } else {
@@ -91,22 +99,26 @@ void Serve(TestPeer* peer) {
         return;
     }
     peer->contacted = true;
-    while (peer->received.find("\r\n\r\n") == std::string::npos && ReceiveSome(peer, client) > 0) {
+    while (peer->script.ending != kPeerDeaf &&
+           peer->received.find("\r\n\r\n") == std::string::npos && ReceiveSome(peer, client) > 0) {
     }
+    // A client that has gone ends the answer.
     for (size_t i = 0; i < peer->script.pieces.size(); ++i) {
-        Pause(i > 0 ? peer->script.pauseMs : 0);
-        SendAll(client, peer->script.pieces[i]);
+        Pause(peer, i > 0 ? peer->script.pauseMs : 0);
+        if (!SendAll(client, peer->script.pieces[i])) {
+            break;
+        }
     }
-    Pause(peer->script.stallMs);
+    Pause(peer, peer->script.stallMs);
     EndConnection(peer, client);
 }
 
-// Binds to a free loopback port and tells which one it got.
-bool BindLoopback(SOCKET socket, int* port) {
+// Binds to a free port and tells which one it got.
+bool BindFree(SOCKET socket, uint32_t host, int* port) {
     struct sockaddr_in address;
     std::memset(&address, 0, sizeof(address));
     address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_addr.s_addr = htonl(host);
     PeerAddressLength length = sizeof(address);
     if (bind(socket, (struct sockaddr*)&address, sizeof(address)) != 0 ||
         getsockname(socket, (struct sockaddr*)&address, &length) != 0) {
@@ -116,19 +128,19 @@ bool BindLoopback(SOCKET socket, int* port) {
     return true;
 }
 
-// A fresh loopback socket bound to a free port, or INVALID_SOCKET.
-SOCKET OpenBoundSocket(int* port) {
+// A fresh socket bound to a free port, or INVALID_SOCKET.
+SOCKET OpenBoundSocket(uint32_t host, int* port) {
     SOCKET bound = socket(AF_INET, SOCK_STREAM, 0);
-    if (bound != INVALID_SOCKET && !BindLoopback(bound, port)) {
+    if (bound != INVALID_SOCKET && !BindFree(bound, host, port)) {
         closesocket(bound);
         return INVALID_SOCKET;
     }
     return bound;
 }
 
-} // namespace
-
-int StartTestPeer(TestPeer* peer, const TestPeerScript* script) {
+// A deaf peer's small receive buffer goes to the accepted connection from
+// its listener, before the handshake settles its window.
+int StartOn(TestPeer* peer, const TestPeerScript* script, uint32_t host) {
     WSADATA data;
     if (WSAStartup(MAKEWORD(1, 1), &data) != 0) {
         return 0;
@@ -138,7 +150,11 @@ int StartTestPeer(TestPeer* peer, const TestPeerScript* script) {
     peer->contacted = false;
     peer->clientClosed = false;
     peer->received.clear();
-    peer->listener = OpenBoundSocket(&peer->port);
+    peer->listener = OpenBoundSocket(host, &peer->port);
+    int small = 4096;
+    if (peer->listener != INVALID_SOCKET && script->ending == kPeerDeaf) {
+        setsockopt(peer->listener, SOL_SOCKET, SO_RCVBUF, (const char*)&small, sizeof(small));
+    }
     if (peer->listener == INVALID_SOCKET || listen(peer->listener, 4) != 0) {
         if (peer->listener != INVALID_SOCKET) {
             closesocket(peer->listener);
@@ -150,6 +166,16 @@ int StartTestPeer(TestPeer* peer, const TestPeerScript* script) {
     return 1;
 }
 
+} // namespace
+
+int StartTestPeer(TestPeer* peer, const TestPeerScript* script) {
+    return StartOn(peer, script, INADDR_LOOPBACK);
+}
+
+int StartTestPeerEverywhere(TestPeer* peer, const TestPeerScript* script) {
+    return StartOn(peer, script, INADDR_ANY);
+}
+
 void StopTestPeer(TestPeer* peer) {
     peer->stopping = true;
     peer->thread.join();
@@ -158,7 +184,7 @@ void StopTestPeer(TestPeer* peer) {
 }
 
 SOCKET OpenRefusingPort(int* port) {
-    return OpenBoundSocket(port);
+    return OpenBoundSocket(INADDR_LOOPBACK, port);
 }
 
 std::string TestPeerUrl(const TestPeer* peer, const char* path) {

@@ -1,7 +1,8 @@
 // A scripted TCP peer on loopback for tests of the HTTP client. It accepts
 // one connection on 127.0.0.1, records every byte that the client sends,
 // answers with raw bytes (in pieces, with pauses) and then closes, resets or
-// stalls. Every wait of its own is bounded, so no test can hang on it.
+// stalls. Every wait of its own is bounded, and its pauses and stalls end
+// when it is stopped, so no test can hang on it.
 #pragma once
 
 #include <atomic>
@@ -14,6 +15,7 @@
 enum TestPeerEnding {
     kPeerClose, // half-close, record what the client still sends, wait for its close
     kPeerReset, // abortive close: the client's next receive fails
+    kPeerDeaf,  // reads nothing at all, with a small receive buffer, then closes
 };
 
 struct TestPeerScript {
@@ -38,6 +40,9 @@ struct TestPeer {
 // script on its own thread: it answers once the request's empty line (CR LF
 // CR LF) has come, or after 2 s of silence. Returns 0 when it cannot listen.
 int StartTestPeer(TestPeer* peer, const TestPeerScript* script);
+// The same on every address of the machine (in a network namespace of the
+// test's own only), on a free port.
+int StartTestPeerEverywhere(TestPeer* peer, const TestPeerScript* script);
 // Waits for the script to end, closes the listener and balances the start.
 // contacted and received may be read afterwards.
 void StopTestPeer(TestPeer* peer);

@@ -18,6 +18,7 @@
 #include "app/main_dialog.h"
 #include "app/resource.h"
 #include "detect/detection.h"
+#include "platform/posix/signals.h"
 #include "platform/terminal/dialog.h"
 #include "../detect/expected_texts.h"
 
@@ -221,11 +222,11 @@ TEST_F(DialogManager, ExitButtonAndCloseBoxEndTheDialog) {
 // What SIGINT, SIGTERM and SIGHUP do: queued runs do not start any more.
 TEST_F(DialogManager, AnEndRequestEndsBeforeTheQueuedRuns) {
     DialogStart(dialog_, 0);
-    DialogRequestEnd();
+    RequestEnd();
     EXPECT_TRUE(DialogRunUntilIdle(dialog_));
     EXPECT_EQ(1, dialog_->result);
     EXPECT_EQ(0, Requests(0));
-    EXPECT_FALSE(DialogEndRequested());
+    EXPECT_FALSE(EndRequested());
 }
 
 TEST_F(DialogManager, TabOrderFollowsTheTemplate) {

@@ -1,6 +1,7 @@
 // gethostbyname as Windows Sockets answers it: the machine's own name gives
 // the machine's interface addresses, whatever the hosts file says about it.
 #include "platform/platform.h"
+#include "platform/posix/signals.h"
 
 #include <arpa/inet.h>
 #include <ifaddrs.h>
@@ -102,6 +103,10 @@ int WinsockResolverError(int resolverError) {
 } // namespace
 
 struct hostent* WinsockGetHostByName(const char* name) {
+    if (EndRequested()) {
+        WSASetLastError(WSAEINTR);
+        return nullptr;
+    }
     if (IsOwnName(name)) {
         return OwnHostByName();
     }

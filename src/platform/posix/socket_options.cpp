@@ -1,5 +1,5 @@
-// Socket time-outs with BSD sockets: a timeval per direction, and a connect
-// made non-blocking for as long as it waits.
+// Socket waits with BSD sockets: poll on the socket and on the pipe that
+// every caught signal writes to, and a connect made non-blocking.
 #include <errno.h>
 #include <fcntl.h>
 #include <netinet/in.h>
@@ -9,50 +9,12 @@
 #include <time.h>
 
 #include "platform/platform.h"
+#include "platform/posix/signals.h"
 
-// This file supplies the replacements; below, the names mean the system's own.
-#undef recv
-#undef send
-
-namespace {
-
-long long MonotonicMilliseconds() {
+long long SteadyMilliseconds() {
     struct timespec now;
     clock_gettime(CLOCK_MONOTONIC, &now);
     return (long long)now.tv_sec * 1000 + now.tv_nsec / 1000000;
-}
-
-// A signal that interrupts the wait does not end it early: the wait goes on
-// for the time still left.
-int WaitConnected(SOCKET socket, int milliseconds) {
-    long long deadline = MonotonicMilliseconds() + milliseconds;
-    for (;;) {
-        long long left = deadline - MonotonicMilliseconds();
-        struct pollfd entry = {socket, POLLOUT, 0};
-        int ready = poll(&entry, 1, left > 0 ? (int)left : 0);
-        if (ready > 0) {
-            int error = 0;
-            socklen_t length = sizeof(error);
-            getsockopt(socket, SOL_SOCKET, SO_ERROR, &error, &length);
-            return error == 0 ? 0 : SOCKET_ERROR;
-        }
-        if (ready == 0 || errno != EINTR) {
-            return SOCKET_ERROR;
-        }
-    }
-}
-
-} // namespace
-
-int SetSocketTimeouts(SOCKET socket, int milliseconds) {
-    struct timeval limit;
-    limit.tv_sec = milliseconds / 1000;
-    limit.tv_usec = (milliseconds % 1000) * 1000;
-    if (setsockopt(socket, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof(limit)) != 0 ||
-        setsockopt(socket, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof(limit)) != 0) {
-        return SOCKET_ERROR;
-    }
-    return 0;
 }
 
 int SetSocketNoDelay(SOCKET socket) {
@@ -72,34 +34,43 @@ int HoldSends(SOCKET socket, int hold) {
 #endif
 }
 
-int ConnectWithTimeout(SOCKET socket, const struct sockaddr* address, int length,
-                       int milliseconds) {
+int ConnectWithTimeout(SOCKET socket, const struct sockaddr* address, int length, int milliseconds,
+                       long long deadline) {
     int flags = fcntl(socket, F_GETFL);
-    if (flags < 0 || fcntl(socket, F_SETFL, flags | O_NONBLOCK) != 0) {
+    if (EndRequested() || flags < 0 || fcntl(socket, F_SETFL, flags | O_NONBLOCK) != 0) {
         return SOCKET_ERROR;
     }
-    int result = 0;
-    if (connect(socket, address, (socklen_t)length) != 0) {
-        result = errno == EINPROGRESS ? WaitConnected(socket, milliseconds) : SOCKET_ERROR;
+    if (connect(socket, address, (socklen_t)length) == 0) {
+        return 0;
     }
-    if (fcntl(socket, F_SETFL, flags) != 0) {
+    if (errno != EINPROGRESS || WaitForSocket(socket, kWaitToSend, milliseconds, deadline) != 0) {
         return SOCKET_ERROR;
     }
-    return result;
+    int error = 0;
+    socklen_t size = sizeof(error);
+    getsockopt(socket, SOL_SOCKET, SO_ERROR, &error, &size);
+    return error == 0 ? 0 : SOCKET_ERROR;
 }
 
-ssize_t WinsockRecv(SOCKET socket, void* buffer, size_t length, int flags) {
-    ssize_t result;
-    do {
-        result = recv(socket, buffer, length, flags);
-    } while (result < 0 && errno == EINTR);
-    return result;
-}
-
-ssize_t WinsockSend(SOCKET socket, const void* buffer, size_t length, int flags) {
-    ssize_t result;
-    do {
-        result = send(socket, buffer, length, flags);
-    } while (result < 0 && errno == EINTR);
-    return result;
+// A signal that does not ask to end (a resize, say) leaves the wait going
+// for the time still left; its byte is taken from the pipe, what it told
+// stays noted for the dialog.
+int WaitForSocket(SOCKET socket, SocketWait wait, int milliseconds, long long deadline) {
+    long long start = SteadyMilliseconds();
+    long long end = start + milliseconds < deadline ? start + milliseconds : deadline;
+    short events = wait == kWaitToReceive ? POLLIN : POLLOUT;
+    for (long long now = start; !EndRequested() && now < end; now = SteadyMilliseconds()) {
+        struct pollfd entries[2] = {{socket, events, 0}, {SignalPipe(), POLLIN, 0}};
+        int ready = poll(entries, 2, (int)(end - now));
+        if (ready < 0 && errno != EINTR) {
+            return SOCKET_ERROR;
+        }
+        if (ready > 0 && entries[1].revents != 0) {
+            DrainSignalPipe();
+        }
+        if (ready > 0 && entries[0].revents != 0 && !EndRequested()) {
+            return 0;
+        }
+    }
+    return SOCKET_ERROR;
 }

@@ -15,6 +15,8 @@ typedef std::uint8_t BYTE;
 #define SOCKET_ERROR (-1)
 #define MAKEWORD(low, high) ((WORD)(((BYTE)(low)) | ((WORD)((BYTE)(high))) << 8))
 
+// A call cut short because the program is to end.
+#define WSAEINTR 10004
 // Resolver failures as Windows Sockets reports them.
 #define WSAHOST_NOT_FOUND 11001
 #define WSATRY_AGAIN 11002
@@ -40,7 +42,8 @@ int closesocket(SOCKET socket);
 // The machine's own host name (or an empty or null name) resolves to the
 // IPv4 addresses of the interfaces that are up, loopback left out, in the
 // system's order; 127.0.0.1 alone when there is none, as under Windows
-// Sockets. Every other name goes to the system resolver. The answer lives
+// Sockets. Every other name goes to the system resolver. Once the program
+// has been asked to end, nothing is looked up (WSAEINTR). The answer lives
 // until the next call.
 struct hostent* WinsockGetHostByName(const char* name);
 #define gethostbyname WinsockGetHostByName

@@ -2,16 +2,14 @@
 #include "platform/terminal/dialog.h"
 
 #include <cctype>
-#include <csignal>
 
+#include "platform/posix/signals.h"
 #include "platform/posix/text.h"
 
 namespace {
 
 const int kCloseBoxCaptured = -2;
 const int kCloseBoxWidth = 3;
-
-volatile std::sig_atomic_t g_endRequested = 0;
 
 INT_PTR Send(Dialog* dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     return dialog->procedure(&dialog->window, message, wParam, lParam);
@@ -208,7 +206,7 @@ void DialogCreate(Dialog* dialog, HINSTANCE module, const DialogTemplate* dialog
     dialog->inputFirst = dialog->inputCount = 0;
     dialog->view = nullptr;
     dialog->modeless = false;
-    g_endRequested = 0;
+    TakeEndRequest();
 }
 
 void DialogInit(Dialog* dialog, LPARAM initParam) {
@@ -230,8 +228,7 @@ void DialogStart(Dialog* dialog, LPARAM initParam) {
 
 bool DialogRunUntilIdle(Dialog* dialog) {
     while (!dialog->ended) {
-        if (g_endRequested) {
-            g_endRequested = 0;
+        if (TakeEndRequest()) {
             HandleEndRequest(dialog);
         } else if (dialog->postedCount > 0) {
             DialogMessage message = dialog->posted[dialog->postedFirst];
@@ -248,14 +245,6 @@ bool DialogRunUntilIdle(Dialog* dialog) {
         }
     }
     return dialog->ended;
-}
-
-void DialogRequestEnd() {
-    g_endRequested = 1;
-}
-
-bool DialogEndRequested() {
-    return g_endRequested != 0;
 }
 
 bool DialogPost(Dialog* dialog, UINT message, WPARAM wParam, LPARAM lParam) {

@@ -93,17 +93,12 @@ void DialogInit(Dialog* dialog, LPARAM initParam);
 void DialogStart(Dialog* dialog, LPARAM initParam);
 
 // Dispatches posted messages, then queued input, one at a time and posted
-// messages always first (a request to end before both), until the dialog has
-// ended or nothing is left.
+// messages always first, until the dialog has ended or nothing is left.
+// A request to end (RequestEnd of posix/signals.h) comes before both and
+// ends the dialog as Exit would, once the dialog procedure has returned: a
+// run in progress has ended early, the runs still queued do not start.
 // Gives true when the dialog has ended.
 bool DialogRunUntilIdle(Dialog* dialog);
-
-// A request to end the dialog as Exit would, from a signal handler (it is
-// async-signal-safe) or when nobody can answer the dialog any more. It is
-// handled before anything else that waits, once the dialog procedure has
-// returned: a run in progress ends, the runs still queued do not start.
-void DialogRequestEnd();
-bool DialogEndRequested();
 
 bool DialogPost(Dialog* dialog, UINT message, WPARAM wParam, LPARAM lParam);
 bool DialogQueueInput(Dialog* dialog, const DialogInput* input);

@@ -156,7 +156,9 @@ void ReadItem(Reader* reader, DialogItemTemplate* item) {
     item->id = ReadWord(reader);
     ReadNameOrOrdinal(reader, &item->classOrdinal, item->className, sizeof(item->className));
     ReadNameOrOrdinal(reader, &item->textOrdinal, item->text, sizeof(item->text));
-    Skip(reader, ReadWord(reader)); // creation data
+    // The creation data's size counts its own word as well.
+    WORD creationSize = ReadWord(reader);
+    Skip(reader, creationSize > sizeof(WORD) ? creationSize - sizeof(WORD) : 0);
 }
 
 void ReadIconEntry(Reader* reader, IconEntry* entry) {

@@ -2,10 +2,8 @@
 #include "platform/terminal/terminal.h"
 
 #include <curses.h>
-#include <fcntl.h>
 #include <locale.h>
 #include <poll.h>
-#include <signal.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -15,6 +13,7 @@
 #include <cstring>
 #include <new>
 
+#include "platform/posix/signals.h"
 #include "platform/posix/text.h"
 
 namespace {
@@ -24,8 +23,6 @@ const int kDefaultColumns = 80;
 const int kDefaultRows = 24;
 const int kIconSide = 32;
 const int kMaxIconCells = 16 * 8;
-const int kSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGWINCH};
-const int kSignalCount = sizeof(kSignals) / sizeof(kSignals[0]);
 
 enum ColorPair {
     kPairFace = 1,
@@ -43,82 +40,17 @@ struct IconCells {
     short colors[kMaxIconCells];
 };
 
-// The signal handler reaches the waiting view only through this pipe (and
-// the dialog manager's request to end).
-int g_signalPipe[2] = {-1, -1};
-
-void OnSignal(int number) {
-    int saved = errno;
-    if (number != SIGWINCH) {
-        DialogRequestEnd();
-    }
-    unsigned char byte = (unsigned char)number;
-    if (write(g_signalPipe[1], &byte, 1) < 0) {
-        // Full: the wait has enough to wake up for.
-    }
-    errno = saved;
-}
-
 } // namespace
 
 struct TerminalView {
     SCREEN* screen;
     char previousLocale[256]; // the character type locale before the dialog
-    struct sigaction previous[kSignalCount];
-    sigset_t previousMask;
     bool colors;
     int colorCount;
     IconCells icons[kMaxDialogItems];
 };
 
 namespace {
-
-void ResizeHeld(bool hold) {
-    sigset_t set;
-    sigemptyset(&set);
-    sigaddset(&set, SIGWINCH);
-    sigprocmask(hold ? SIG_BLOCK : SIG_UNBLOCK, &set, nullptr);
-}
-
-bool OpenSignalPipe() {
-    if (pipe(g_signalPipe) != 0) {
-        return false;
-    }
-    for (int end : g_signalPipe) {
-        fcntl(end, F_SETFL, fcntl(end, F_GETFL) | O_NONBLOCK);
-        fcntl(end, F_SETFD, FD_CLOEXEC);
-    }
-    return true;
-}
-
-void CloseSignalPipe() {
-    for (int& end : g_signalPipe) {
-        close(end);
-        end = -1;
-    }
-}
-
-// Installed before ncurses starts, so that it keeps its own handlers out.
-// SA_RESTART: a signal during a detection run must not fail its calls.
-void CatchSignals(TerminalView* view) {
-    sigprocmask(SIG_SETMASK, nullptr, &view->previousMask);
-    ResizeHeld(true);
-    struct sigaction action;
-    std::memset(&action, 0, sizeof(action));
-    action.sa_handler = OnSignal;
-    action.sa_flags = SA_RESTART;
-    sigemptyset(&action.sa_mask);
-    for (int i = 0; i < kSignalCount; ++i) {
-        sigaction(kSignals[i], &action, &view->previous[i]);
-    }
-}
-
-void ReleaseSignals(TerminalView* view) {
-    for (int i = 0; i < kSignalCount; ++i) {
-        sigaction(kSignals[i], &view->previous[i], nullptr);
-    }
-    sigprocmask(SIG_SETMASK, &view->previousMask, nullptr);
-}
 
 // The 16 standard terminal colours, in their usual order.
 const std::uint32_t kPalette[16] = {
@@ -248,6 +180,18 @@ void PutText(int row, int column, const char* text, int length, int mnemonic, at
     }
 }
 
+// Text wrapped at word boundaries into at most height rows of width cells.
+void PutWrapped(int top, int left, int width, int height, const char* text, int mnemonic,
+                attr_t look) {
+    int offset = 0;
+    for (int row = 0; row < height && text[offset] != '\0'; ++row) {
+        int next;
+        int length = WrapLine(text + offset, width, &next);
+        PutText(top + row, left, text + offset, length, mnemonic - offset, look);
+        offset += next > 0 ? next : length;
+    }
+}
+
 void DrawFrame(const TerminalView* view, const Dialog* dialog) {
     const RECT* rect = &dialog->rect;
     int width = rect->right - rect->left;
@@ -308,13 +252,7 @@ void DrawText(const TerminalView* view, const DialogControl* control, int top, i
     int mnemonic;
     ShownText(control->text, (control->item.style & SS_NOPREFIX) == 0, shown, sizeof(shown),
               &mnemonic);
-    int offset = 0;
-    for (int row = 0; row < cells->height && shown[offset] != '\0'; ++row) {
-        int next;
-        int length = WrapLine(shown + offset, cells->width, &next);
-        PutText(top + row, left, shown + offset, length, mnemonic - offset, look);
-        offset += next > 0 ? next : length;
-    }
+    PutWrapped(top, left, cells->width, cells->height, shown, mnemonic, look);
 }
 
 void DrawIcon(const TerminalView* view, const IconCells* icon, int top, int left) {
@@ -360,8 +298,7 @@ void DrawTooSmall(const Dialog* dialog) {
     std::snprintf(line, sizeof(line), "%s needs a terminal of at least %d x %d characters",
                   dialog->caption, (int)(dialog->rect.right - dialog->rect.left),
                   (int)(dialog->rect.bottom - dialog->rect.top));
-    attrset(A_NORMAL);
-    mvaddnstr(0, 0, line, COLS);
+    PutWrapped(0, 0, COLS, LINES, line, -1, A_NORMAL);
 }
 
 void QueueInput(Dialog* dialog, DialogInputKind kind, int key, int column, int row) {
@@ -436,15 +373,6 @@ void ReadKeys(Dialog* dialog) {
     }
 }
 
-void ReadSignals(TerminalView* view, Dialog* dialog) {
-    unsigned char number;
-    while (read(g_signalPipe[0], &number, 1) == 1) {
-        if (number == SIGWINCH) {
-            Resize(view, dialog);
-        }
-    }
-}
-
 } // namespace
 
 bool TerminalAvailable() {
@@ -466,11 +394,11 @@ void TerminalScreenSize(int* columns, int* rows) {
 
 TerminalView* TerminalOpen(const Dialog* dialog) {
     TerminalView* view = new (std::nothrow) TerminalView();
-    if (view == nullptr || !OpenSignalPipe()) {
+    // Caught before ncurses starts, so that it keeps its own handlers out.
+    if (view == nullptr || !CatchSignals()) {
         delete view;
         return nullptr;
     }
-    CatchSignals(view);
     // Line drawing as the terminal's own characters, UTF-8 ones included.
     lstrcpynA(view->previousLocale, setlocale(LC_CTYPE, nullptr), sizeof(view->previousLocale));
     setlocale(LC_CTYPE, "");
@@ -480,8 +408,7 @@ TerminalView* TerminalOpen(const Dialog* dialog) {
         std::fprintf(stderr, "%s: cannot draw on a terminal of type \"%s\"\n", dialog->caption,
                      type != nullptr ? type : "");
         setlocale(LC_CTYPE, view->previousLocale);
-        ReleaseSignals(view);
-        CloseSignalPipe();
+        ReleaseSignals();
         delete view;
         return nullptr;
     }
@@ -507,8 +434,7 @@ void TerminalClose(TerminalView* view) {
     endwin();
     delscreen(view->screen);
     setlocale(LC_CTYPE, view->previousLocale);
-    ReleaseSignals(view);
-    CloseSignalPipe();
+    ReleaseSignals();
     delete view;
 }
 
@@ -528,27 +454,33 @@ void TerminalDraw(TerminalView* view, const Dialog* dialog) {
     refresh();
 }
 
+// The pipe may have been emptied by a socket wait during a run: what the
+// signals told is looked at before every wait.
 void TerminalWait(TerminalView* view, Dialog* dialog) {
-    ResizeHeld(false);
-    while (dialog->inputCount == 0 && !DialogEndRequested()) {
-        struct pollfd fds[2] = {{STDIN_FILENO, POLLIN, 0}, {g_signalPipe[0], POLLIN, 0}};
+    HoldResize(false);
+    while (dialog->inputCount == 0 && !EndRequested()) {
+        if (TakeResize()) {
+            Resize(view, dialog);
+            continue;
+        }
+        struct pollfd fds[2] = {{STDIN_FILENO, POLLIN, 0}, {SignalPipe(), POLLIN, 0}};
         if (poll(fds, 2, -1) < 0) {
             if (errno == EINTR) {
                 continue;
             }
-            DialogRequestEnd();
+            RequestEnd();
             break;
         }
         if (fds[1].revents & POLLIN) {
-            ReadSignals(view, dialog);
+            DrainSignalPipe();
         }
         if (fds[0].revents & POLLIN) {
             ReadKeys(dialog);
         }
         if (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL)) {
             // The terminal is gone: nobody can answer the dialog any more.
-            DialogRequestEnd();
+            RequestEnd();
         }
     }
-    ResizeHeld(true);
+    HoldResize(true);
 }

@@ -1,40 +1,17 @@
-// Socket time-outs with Windows Sockets: a DWORD of milliseconds per
-// direction, and a connect made non-blocking for as long as it waits.
+// Socket waits with Windows Sockets: select on the socket, and a connect
+// made non-blocking.
 #include "platform/platform.h"
 
-namespace {
-
-int SetBlocking(SOCKET socket, bool blocking) {
-    u_long nonBlocking = blocking ? 0 : 1;
-    return ioctlsocket(socket, FIONBIO, &nonBlocking);
-}
-
-// Windows reports a refused connection in the exception set, not the write set.
-int WaitConnected(SOCKET socket, int milliseconds) {
-    fd_set writable;
-    fd_set failed;
-    FD_ZERO(&writable);
-    FD_ZERO(&failed);
-    FD_SET(socket, &writable);
-    FD_SET(socket, &failed);
-    struct timeval limit;
-    limit.tv_sec = milliseconds / 1000;
-    limit.tv_usec = (milliseconds % 1000) * 1000;
-    if (select(0, nullptr, &writable, &failed, &limit) <= 0 || FD_ISSET(socket, &failed)) {
-        return SOCKET_ERROR;
+// GetTickCount wraps after 49.7 days; every wrap seen adds its 2^32 here.
+long long SteadyMilliseconds() {
+    static DWORD last = 0;
+    static long long wraps = 0;
+    DWORD now = GetTickCount();
+    if (now < last) {
+        wraps += 1LL << 32;
     }
-    return FD_ISSET(socket, &writable) ? 0 : SOCKET_ERROR;
-}
-
-} // namespace
-
-int SetSocketTimeouts(SOCKET socket, int milliseconds) {
-    DWORD limit = (DWORD)milliseconds;
-    if (setsockopt(socket, SOL_SOCKET, SO_RCVTIMEO, (const char*)&limit, sizeof(limit)) != 0 ||
-        setsockopt(socket, SOL_SOCKET, SO_SNDTIMEO, (const char*)&limit, sizeof(limit)) != 0) {
-        return SOCKET_ERROR;
-    }
-    return 0;
+    last = now;
+    return wraps + now;
 }
 
 int SetSocketNoDelay(SOCKET socket) {
@@ -47,18 +24,43 @@ int HoldSends(SOCKET, int) {
     return 0;
 }
 
-int ConnectWithTimeout(SOCKET socket, const struct sockaddr* address, int length,
-                       int milliseconds) {
-    if (SetBlocking(socket, false) != 0) {
+int ConnectWithTimeout(SOCKET socket, const struct sockaddr* address, int length, int milliseconds,
+                       long long deadline) {
+    u_long nonBlocking = 1;
+    if (ioctlsocket(socket, FIONBIO, &nonBlocking) != 0) {
         return SOCKET_ERROR;
     }
-    int result = 0;
-    if (connect(socket, address, length) != 0) {
-        result = WSAGetLastError() == WSAEWOULDBLOCK ? WaitConnected(socket, milliseconds)
-                                                     : SOCKET_ERROR;
+    if (connect(socket, address, length) == 0) {
+        return 0;
     }
-    if (SetBlocking(socket, true) != 0) {
+    if (WSAGetLastError() != WSAEWOULDBLOCK) {
         return SOCKET_ERROR;
     }
-    return result;
+    return WaitForSocket(socket, kWaitToSend, milliseconds, deadline);
+}
+
+// Windows reports a refused connection in the exception set, not the write
+// set; select is not cut short by anything, so one call is the whole wait.
+int WaitForSocket(SOCKET socket, SocketWait wait, int milliseconds, long long deadline) {
+    long long left = deadline - SteadyMilliseconds();
+    if (left > milliseconds) {
+        left = milliseconds;
+    }
+    if (left <= 0) {
+        return SOCKET_ERROR;
+    }
+    bool receive = wait == kWaitToReceive;
+    fd_set ready;
+    fd_set failed;
+    FD_ZERO(&ready);
+    FD_ZERO(&failed);
+    FD_SET(socket, &ready);
+    if (!receive) {
+        FD_SET(socket, &failed);
+    }
+    struct timeval limit;
+    limit.tv_sec = (long)(left / 1000);
+    limit.tv_usec = (long)(left % 1000) * 1000;
+    int count = select(0, receive ? &ready : nullptr, receive ? nullptr : &ready, &failed, &limit);
+    return count > 0 && FD_ISSET(socket, &ready) && !FD_ISSET(socket, &failed) ? 0 : SOCKET_ERROR;
 }
