@@ -18,6 +18,8 @@
 namespace {
 
 const int kMaxCuts = 8;
+// What a busy machine may add to a wait.
+const auto kSlack = std::chrono::milliseconds(1000);
 
 // The header ends after the first LF that closes a line of nothing but CRs;
 // without one, everything is header.
@@ -139,9 +141,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     auto elapsed = std::chrono::steady_clock::now() - started;
     peer.join();
 
+    // Every exchange is over by its deadline; a stall ends one time-out after
+    // the answer, which the peer sends at once.
+    FuzzCheck(elapsed < std::chrono::milliseconds(kHttpExchangeDeadlineMs) + kSlack,
+              "the exchange ends by its deadline");
+    FuzzCheck(script.ending != kEndStall ||
+                  elapsed < std::chrono::milliseconds(kHttpOperationTimeoutMs) + kSlack,
+              "a stall ends after one time-out");
     // A receive that waited out the time-out may have cut an answer short
     // even without a stall, when this machine is busy.
-    bool timedOut = elapsed >= std::chrono::milliseconds(MARVOLY_NET_TIMEOUT_MS * 9 / 10);
+    bool timedOut = elapsed >= std::chrono::milliseconds(kHttpOperationTimeoutMs * 9 / 10);
     size_t headerEnd = HeaderEnd(script.bytes, script.size);
     bool overBounds = headerEnd > kHttpHeaderLimit || script.size - headerEnd > kHttpBodyLimit ||
                       (script.ending == kEndEndless && script.size > 0);

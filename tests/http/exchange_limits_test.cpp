@@ -6,7 +6,6 @@
 #ifndef _WIN32
 #include <pthread.h>
 #include <signal.h>
-#include <unistd.h>
 #endif
 
 #include <chrono>
@@ -231,7 +230,8 @@ TEST(HttpExchangeLimits, SignalDuringAReceiveDoesNotEndIt) {
 }
 
 // SIGINT, SIGTERM and SIGHUP, while they are caught, end the wait in
-// progress at once, whichever thread takes them; no exchange starts after.
+// progress at once, even when another thread takes them (so that only the
+// signal pipe can tell the wait); no lookup and no exchange starts after.
 TEST(HttpExchangeLimits, AnEndSignalEndsTheExchangeAtOnce) {
     const int delayMs = 300;
     for (int number : {SIGINT, SIGTERM, SIGHUP}) {
@@ -242,11 +242,13 @@ TEST(HttpExchangeLimits, AnEndSignalEndsTheExchangeAtOnce) {
         ASSERT_EQ(1, StartTestPeer(&peer, &script));
         std::thread signaller([number, delayMs] {
             std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
-            kill(getpid(), number);
+            pthread_kill(pthread_self(), number);
         });
         HttpResponse response = {nullptr, nullptr, 0};
         Timed timed = TimedExchange(TestPeerUrl(&peer, "/"), &response);
         signaller.join();
+        struct hostent* entry = gethostbyname("127.0.0.1");
+        int lookupError = WSAGetLastError();
         HttpResponse untouched = kMarkedRecord;
         Timed after = TimedExchange(TestPeerUrl(&peer, "/"), &untouched);
         StopTestPeer(&peer);
@@ -257,6 +259,8 @@ TEST(HttpExchangeLimits, AnEndSignalEndsTheExchangeAtOnce) {
         EXPECT_LT(timed.elapsedMs, delayMs + 500);
         EXPECT_STREQ("", response.header);
         FreeHttpResponse(&response);
+        EXPECT_EQ(nullptr, entry);
+        EXPECT_EQ(WSAEINTR, lookupError);
         EXPECT_EQ(1, after.result);
         EXPECT_LT(after.elapsedMs, 100);
         ExpectUntouched(&untouched);

@@ -238,4 +238,22 @@ TEST(ResourceReader, AnEntryThatClaimsMoreThanTheFileIsNotRead) {
     EXPECT_FALSE(ResourceFind(&damaged, RT_DIALOG, IDD_MAIN, &block));
 }
 
+// An item's creation data size counts its own word: the last item of the
+// template saying 2 (its word alone) ends exactly where the block does, and
+// one saying 4 claims two bytes that the block does not have.
+TEST(ResourceReader, CreationDataSizeCountsItsOwnWord) {
+    const HINSTANCE__* full = Program();
+    ResourceBlock block;
+    ASSERT_TRUE(ResourceFind(full, RT_DIALOG, IDD_MAIN, &block));
+    std::size_t lastWord = (std::size_t)(block.data - full->data) + block.size - 2;
+    for (unsigned char size : {2, 4}) {
+        std::vector<unsigned char> copy(full->data, full->data + full->size);
+        ASSERT_EQ(0, copy[lastWord] | copy[lastWord + 1]);
+        copy[lastWord] = size;
+        HINSTANCE__ changed = {copy.data(), copy.size()};
+        static DialogTemplate dialog;
+        EXPECT_EQ(size == 2, ResourceLoadDialog(&changed, IDD_MAIN, &dialog)) << (int)size;
+    }
+}
+
 } // namespace

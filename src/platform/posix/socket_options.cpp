@@ -37,7 +37,7 @@ int HoldSends(SOCKET socket, int hold) {
 int ConnectWithTimeout(SOCKET socket, const struct sockaddr* address, int length, int milliseconds,
                        long long deadline) {
     int flags = fcntl(socket, F_GETFL);
-    if (EndRequested() || flags < 0 || fcntl(socket, F_SETFL, flags | O_NONBLOCK) != 0) {
+    if (flags < 0 || fcntl(socket, F_SETFL, flags | O_NONBLOCK) != 0) {
         return SOCKET_ERROR;
     }
     if (connect(socket, address, (socklen_t)length) == 0) {
