@@ -31,8 +31,8 @@ bool WaitReadable(SOCKET socket, int timeoutMs) {
 // Ends early once the peer is stopped.
 void Pause(TestPeer* peer, int ms) {
     for (int waited = 0; waited < ms && !peer->stopping.load(); waited += kSliceMs) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(ms - waited < kSliceMs ? ms - waited
-                                                                                     : kSliceMs));
+        std::this_thread::sleep_for(
+            std::chrono::milliseconds(ms - waited < kSliceMs ? ms - waited : kSliceMs));
     }
 }
 

@@ -75,9 +75,8 @@ TEST(ShellExecute, TellsWhetherTheOpenerStarted) {
             chmod(opener.c_str(), c.mode);
         }
         setenv("PATH", folder, 1);
-        std::intptr_t result =
-            (std::intptr_t)ShellExecuteA(nullptr, nullptr, "http://example.test/a b", nullptr,
-                                         nullptr, 1);
+        std::intptr_t result = (std::intptr_t)ShellExecuteA(
+            nullptr, nullptr, "http://example.test/a b", nullptr, nullptr, 1);
         setenv("PATH", savedPath.c_str(), 1);
         EXPECT_EQ(c.started, result > 32) << result;
         if (c.started) {
