@@ -149,6 +149,11 @@ resize() {
     tmux_do resize-window -x 60 -y 20
     wait_screen "Marvoly needs a terminal of at least 80 x 24 characters"
     expect "lines shown" "$(screen | grep -c .)" 1
+    # Narrower than the line itself: it is wrapped at its blanks.
+    tmux_do resize-window -x 24 -y 20
+    wait_screen "characters"
+    expect "lines shown" "$(screen | grep . | tr '\n' '|')" \
+        "Marvoly needs a terminal|of at least 80 x 24|characters|"
     tmux_do resize-window -x 100 -y 30
     wait_screen "+- Marvoly"
     expect "top left corner" "$(where '+- Marvoly')" "3 10"
