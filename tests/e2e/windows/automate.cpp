@@ -9,6 +9,7 @@
 //   state          print refresh= (enabled|disabled) and focus= (control id)
 //   rect           print rect=left,top,right,bottom of the dialog
 //   open           print open=1 while the dialog exists, else open=0
+//   elapsed        print elapsed=MS, the milliseconds since the program started
 //   click:ID       press the button ID (BM_CLICK), returning once it is handled
 //   command:WPARAM post WM_COMMAND with this whole wParam (decimal or 0x hex)
 //   key:enter      type Enter into the dialog; key:esc types Esc
@@ -44,6 +45,7 @@ const DWORD kSettleMs = 300;
 struct Session {
     PROCESS_INFORMATION process;
     HWND dialog;
+    DWORD started; // GetTickCount when the program was started
 };
 
 bool Fail(const char* what, const char* detail) {
@@ -73,6 +75,7 @@ bool StartProgram(const char* program, Session* session) {
     STARTUPINFOA startup;
     std::memset(&startup, 0, sizeof(startup));
     startup.cb = sizeof(startup);
+    session->started = GetTickCount();
     if (!CreateProcessA(nullptr, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                         &startup, &session->process)) {
         return Fail("cannot start ", program);
@@ -353,6 +356,10 @@ bool RunStep(Session* session, const char* step) {
     }
     if (std::strcmp(step, "open") == 0) {
         return PrintOpen(session);
+    }
+    if (std::strcmp(step, "elapsed") == 0) {
+        std::printf("elapsed=%lu\n", (unsigned long)(GetTickCount() - session->started));
+        return true;
     }
     if (std::strcmp(step, "closebox") == 0) {
         return ClickCloseBox(session);
