@@ -1,7 +1,6 @@
 // gethostbyname as Windows Sockets answers it: the machine's own name gives
 // the machine's interface addresses, whatever the hosts file says about it.
 #include "platform/platform.h"
-#include "platform/posix/signals.h"
 
 #include <arpa/inet.h>
 #include <ifaddrs.h>

@@ -9,7 +9,6 @@
 #include <time.h>
 
 #include "platform/platform.h"
-#include "platform/posix/signals.h"
 
 long long SteadyMilliseconds() {
     struct timespec now;
