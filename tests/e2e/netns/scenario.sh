@@ -1,10 +1,12 @@
 #!/bin/sh
 # The real Marvoly.exe, as shipped (asking www.tolvaric.com), under Wine in
 # the client namespace of topology.sh: behind a translating router, routed
-# without translation, with the echo host out of reach, or behind the
-# router again with the echo service as a fleet.
+# without translation, with the echo host out of reach, behind the router
+# again with the echo service as a fleet, or behind a firewall that drops
+# the connection requests to the echo host. In every mode the dialog must
+# be usable within 12 s of the program's start.
 #
-#   scenario.sh nat|routed|unreachable|fleet
+#   scenario.sh nat|routed|unreachable|fleet|firewall
 #
 # Needs Linux and root; elsewhere it ends with 77 (a skip for CTest). The
 # environment names the pieces: MARVOLY_E2E_WINE_RUN (the build's Wine
@@ -51,8 +53,8 @@ take_screenshot() {
 # One life of the program, the report in $out. While a screenshot is wanted
 # the dialog is held open until it has been taken.
 out=$rig_dir/$mode.out
-steps="idle fields click:2 exit"
-[ -z "${MARVOLY_E2E_SCREENSHOT-}" ] || steps="idle fields rect sleep:3000 click:2 exit"
+steps="idle elapsed fields click:2 exit"
+[ -z "${MARVOLY_E2E_SCREENSHOT-}" ] || steps="idle elapsed fields rect sleep:3000 click:2 exit"
 # shellcheck disable=SC2086 # the steps are words
 timeout 120 ip netns exec "$client" "$wine" "$MARVOLY_E2E_AUTOMATE" \
     "$(windows_path "$MARVOLY_E2E_PROGRAM")" $steps </dev/null >"$out" 2>"$rig_dir/$mode.err" &
@@ -62,6 +64,8 @@ rig_own_pid "$automation"
 wait "$automation" || fail "the automation could not finish: $(cat "$rig_dir/$mode.err")"
 cat "$out"
 
+usable=$(value elapsed "$out")
+[ "$usable" -le 12000 ] || fail "the dialog was usable only after ${usable} ms"
 expect "exit code" "$(value exit "$out")" 0
 expect "local address" "$(value local "$out")" "$expected_local"
 expect "Internet address" "$(value internet "$out")" "$expected_internet"

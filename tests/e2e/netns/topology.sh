@@ -14,6 +14,8 @@
 #       fleet        as nat, but the echo service behind the router is a
 #                    fleet, HAProxy in front of two nginx hosts
 #                    (tests/lib/fleet.sh), and echo_log counts both hosts'
+#       firewall     as nat, but the router silently drops every connection
+#                    request (SYN) to port 80, as a corporate firewall does
 #
 # It sets client (the namespace to run the program in), expected_local
 # (the client's address), and what the program must show and ask there:
@@ -34,7 +36,7 @@ topology_echo_host=$topology_outer.80
 
 topology_up() {
     case "$1" in
-    nat | unreachable | fleet) inner=10.84.0 ;;
+    nat | unreachable | fleet | firewall) inner=10.84.0 ;;
     routed) inner=198.51.100 ;;
     *) fail "unknown mode $1" ;;
     esac
@@ -76,8 +78,12 @@ topology_up() {
         expected_internet=$inner.2
         expected_note=$note_not_behind
         ;;
-    unreachable)
-        in_netns "$router" ip link set r1 down
+    unreachable | firewall)
+        if [ "$1" = unreachable ]; then
+            in_netns "$router" ip link set r1 down
+        else
+            in_netns "$router" iptables -A FORWARD -p tcp --syn --dport 80 -j DROP
+        fi
         expected_internet=$text_no_internet
         expected_note=$note_no_internet
         expected_requests=0
