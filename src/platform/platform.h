@@ -23,6 +23,10 @@
 // answers it.
 #include "platform/posix/winsock.h"
 
+// Exports from posix/listener.cpp: a listening port and one answer on it,
+// given beside the caller.
+#include "platform/posix/listener.h"
+
 // Exports from posix/text.cpp: lstrcpynA, wsprintfA and wvsprintfA.
 #include "platform/posix/text.h"
 

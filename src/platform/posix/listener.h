@@ -1,0 +1,37 @@
+// A listening TCP port and a one-time answer on it, given beside the
+// caller: a program that asks a peer to connect back can wait for the
+// peer's verdict while the connection it asked for is answered.
+#pragma once
+
+#include <pthread.h>
+
+#include "platform/posix/winsock.h"
+
+// A socket listening on every local IPv4 address at port, or INVALID_SOCKET
+// when the port cannot be had (another program holds it).
+SOCKET ListenOnPort(unsigned short port);
+
+// Waits at most milliseconds for input on socket; true when there is some.
+bool WaitReadable(SOCKET socket, int milliseconds);
+
+// One answer on a listening socket: the first connection whose first bytes
+// hold request gets reply, and then the answering ends. Connections that do
+// not ask for it are closed unanswered. The caller fills the first four
+// fields; the rest belong to the answering.
+struct CallAnswer {
+    SOCKET listener;
+    const char* request;
+    const char* reply;
+    int milliseconds;
+    bool answered;
+    pthread_t thread;
+    int stop[2];
+};
+
+// Starts answering, for at most answer->milliseconds; false when it cannot
+// start. The strings must live until FinishAnswering.
+bool StartAnswering(CallAnswer* answer);
+
+// Ends the answering at once, or when the answer in progress has gone out;
+// true when it was given.
+bool FinishAnswering(CallAnswer* answer);

@@ -1,0 +1,85 @@
+// The call-back check. The program listens on port 1720 and asks the echo
+// service's call-back page with a fresh token; the service connects to the
+// address the request came from, port 1720, and asks for the token, which
+// only this run knows. Its verdict counts only when this run answered that
+// call itself: a "reachable" without it means something else took the
+// connection, so the machine was not reached.
+#include "reach/incoming_call.h"
+
+#include <cstring>
+#include <random>
+
+#include "http/exchange.h"
+#include "http/url.h"
+#include "platform/platform.h"
+
+namespace {
+
+// A little longer than the service's own 3 s bound on its call.
+const int kCallBackMs = 4000;
+const int kTokenDigits = 16;
+
+void MakeToken(char* token) {
+    const char digits[] = "0123456789abcdef";
+    std::random_device source;
+    for (int i = 0; i < kTokenDigits; ++i) {
+        token[i] = digits[source() & 0xF];
+    }
+    token[kTokenDigits] = '\0';
+}
+
+// The call-back page on the echo page's own host and port.
+void CallBackUrl(const char* echoUrl, const char* token, char* url, int size) {
+    char scheme[16];
+    char host[128];
+    char path[8];
+    int port;
+    SplitUrl(echoUrl, scheme, sizeof(scheme), host, sizeof(host), path, sizeof(path), &port);
+    char text[256];
+    wsprintfA(text, "http://%s:%d/firewall/reach.tpl?token=%s", host, port, token);
+    lstrcpynA(url, text, size);
+}
+
+int ReadVerdict(const char* body, bool answered) {
+    if (body == nullptr) {
+        return kCallNoCallBack;
+    }
+    if (std::strstr(body, "<body>reachable") != nullptr) {
+        return answered ? kCallReachable : kCallUnreachable;
+    }
+    return std::strstr(body, "<body>unreachable") != nullptr ? kCallUnreachable : kCallNoCallBack;
+}
+
+} // namespace
+
+int CheckIncomingCall(const char* echoUrl, const char* internetAddress) {
+    if (internetAddress == nullptr) {
+        return kCallNoInternet;
+    }
+    SOCKET listener = ListenOnPort(kCallPort);
+    if (listener == INVALID_SOCKET) {
+        return kCallPortInUse;
+    }
+    char token[kTokenDigits + 1];
+    MakeToken(token);
+    char request[64];
+    wsprintfA(request, "GET /marvoly/%s ", token);
+    char reply[128];
+    wsprintfA(reply,
+              "HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\nContent-Length: %d\r\n\r\n%s\n",
+              kTokenDigits + 1, token);
+    char url[256];
+    CallBackUrl(echoUrl, token, url, sizeof(url));
+
+    CallAnswer answer = {listener, request, reply, kCallBackMs, false, {}, {-1, -1}};
+    int verdict = kCallNoCallBack;
+    if (StartAnswering(&answer)) {
+        HttpResponse response = {nullptr, nullptr, 0};
+        bool asked = HttpExchange(url, nullptr, nullptr, 0, &response) == 0;
+        bool answered = FinishAnswering(&answer);
+        verdict = ReadVerdict(asked ? response.body : nullptr, answered);
+        FreeHttpResponse(&response);
+    }
+    closesocket(listener);
+    return verdict;
+}

@@ -1,0 +1,161 @@
+// The router's own answer about port mapping: UPnP through miniupnpc, then
+// NAT-PMP through libnatpmp. Only questions are asked; no mapping is made.
+#include "reach/port_mapping.h"
+
+#include <miniupnpc/miniupnpc.h>
+#include <miniupnpc/upnpcommands.h>
+#include <natpmp.h>
+
+#include <chrono>
+#include <cstdint>
+#include <cstring>
+
+#include "address/dotted_address.h"
+#include "address/local_address.h"
+#include "http/url.h"
+#include "platform/platform.h"
+
+namespace {
+
+// Each answer is waited for this long after the last one: a router answers
+// within milliseconds, and one that is not there costs the whole wait.
+const int kDiscoveryMs = 2000;
+const int kNatPmpMs = 2000;
+
+// The search asks for all three at once and waits once, instead of waiting
+// out each kind in turn.
+const char* const kGatewayKinds[] = {"urn:schemas-upnp-org:device:InternetGatewayDevice:1",
+                                     "urn:schemas-upnp-org:service:WANIPConnection:1",
+                                     "urn:schemas-upnp-org:service:WANPPPConnection:1", nullptr};
+
+// An external address that the router reports as 0.0.0.0, or as no address
+// at all, is none.
+bool CopyExternalAddress(uint32_t address, char* external) {
+    if (address == INADDR_NONE || address == 0) {
+        return false;
+    }
+    CopyDottedAddress(address, external);
+    return true;
+}
+
+// The host of the device's control URL, where it answered.
+void CopyUrlHost(const char* url, char* gateway) {
+    char scheme[16];
+    char host[64];
+    char path[8];
+    int port;
+    SplitUrl(url, scheme, sizeof(scheme), host, sizeof(host), path, sizeof(path), &port);
+    lstrcpynA(gateway, host, 16);
+}
+
+// True when a valid gateway device answered, connected or not; the external
+// address is written only when it reports a usable one.
+bool AskUpnp(PortMapping* mapping) {
+    int error = 0;
+    struct UPNPDev* devices = upnpDiscoverDevices(kGatewayKinds, kDiscoveryMs, nullptr, "",
+                                                  UPNP_LOCAL_PORT_ANY, 0, 2, &error, 1);
+    if (devices == nullptr) {
+        return false;
+    }
+    struct UPNPUrls urls;
+    struct IGDdatas data;
+    char lanAddress[64];
+    int found = UPNP_GetValidIGD(devices, &urls, &data, lanAddress, sizeof(lanAddress));
+    freeUPNPDevlist(devices);
+    if (found == 0) {
+        return false;
+    }
+    bool valid = found == 1 || found == 2;
+    if (valid) {
+        mapping->protocol = kMappingUpnp;
+        CopyUrlHost(urls.controlURL, mapping->gateway);
+        char external[40] = "";
+        if (UPNP_GetExternalIPAddress(urls.controlURL, data.first.servicetype, external) == 0) {
+            CopyExternalAddress(inet_addr(external), mapping->externalAddress);
+        }
+    }
+    FreeUPNPUrls(&urls);
+    return valid;
+}
+
+long long ElapsedMs(std::chrono::steady_clock::time_point since) {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
+                                                                 since)
+        .count();
+}
+
+// libnatpmp repeats the request with doubling waits for about a minute;
+// here it gets kNatPmpMs in all.
+bool AskNatPmp(PortMapping* mapping) {
+    natpmp_t session;
+    if (initnatpmp(&session, 0, 0) < 0) {
+        return false;
+    }
+    std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
+    natpmpresp_t response;
+    std::memset(&response, 0, sizeof(response));
+    int result = sendpublicaddressrequest(&session);
+    while (result >= 0 || result == NATPMP_TRYAGAIN) {
+        struct timeval retry;
+        getnatpmprequesttimeout(&session, &retry);
+        long long left = kNatPmpMs - ElapsedMs(start);
+        long long wait = (long long)retry.tv_sec * 1000 + retry.tv_usec / 1000;
+        if (left <= 0) {
+            break;
+        }
+        WaitReadable(session.s, (int)(wait < 0 ? 0 : wait < left ? wait : left));
+        result = readnatpmpresponseorretry(&session, &response);
+        if (result >= 0) {
+            break;
+        }
+    }
+    bool answered =
+        result >= 0 && response.type == NATPMP_RESPTYPE_PUBLICADDRESS &&
+        CopyExternalAddress(response.pnu.publicaddress.addr.s_addr, mapping->externalAddress);
+    if (answered) {
+        mapping->protocol = kMappingNatPmp;
+        CopyDottedAddress(session.gateway, mapping->gateway);
+    }
+    closenatpmp(&session);
+    return answered;
+}
+
+bool IsSharedAddress(const unsigned char* octets) {
+    return octets[0] == 100 && (octets[1] & 0xC0) == 64;
+}
+
+} // namespace
+
+void FindPortMapping(PortMapping* mapping) {
+    std::memset(mapping, 0, sizeof(*mapping));
+    bool upnp = AskUpnp(mapping);
+    if (upnp && mapping->externalAddress[0] != '\0') {
+        return;
+    }
+    // A device that answered without a usable address is kept as the
+    // answer, unless NAT-PMP gives one.
+    PortMapping natPmp;
+    std::memset(&natPmp, 0, sizeof(natPmp));
+    if (AskNatPmp(&natPmp)) {
+        *mapping = natPmp;
+    }
+}
+
+int JudgeDoubleNat(const PortMapping* mapping, const char* internetAddress) {
+    if (mapping->protocol == kMappingNone) {
+        return kDoubleNatUnknown;
+    }
+    if (mapping->externalAddress[0] == '\0') {
+        return kDoubleNatYes;
+    }
+    uint32_t external = inet_addr(mapping->externalAddress);
+    const unsigned char* octets = (const unsigned char*)&external;
+    if (IsPrivateAddress(octets) || IsSharedAddress(octets)) {
+        return kDoubleNatYes;
+    }
+    if (internetAddress == nullptr) {
+        return kDoubleNatUnknown;
+    }
+    return std::strcmp(mapping->externalAddress, internetAddress) == 0 ? kDoubleNatNo
+                                                                       : kDoubleNatYes;
+}
