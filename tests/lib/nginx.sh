@@ -18,7 +18,9 @@
 #                   address measures the page and the limiter's work, not
 #                   refusals
 #       Files that the block includes by a relative name are read from DIR:
-#       write them there first. Returns when the page answers, within 10 s
+#       write them there first. A block with js_ directives gets nginx's
+#       JavaScript module loaded, and the scripts it imports are copied
+#       from beside it. Returns when the page answers, within 10 s
 #       (access.log emptied again), or fails with error.log shown.
 #   nginx_stop DIR
 #       stops the nginx of DIR by its pid; nothing to do is no failure.
@@ -30,6 +32,7 @@
 # shellcheck shell=sh
 
 nginx_binary=/usr/sbin/nginx
+nginx_js_module=/usr/lib/nginx/modules/ngx_http_js_module.so
 nginx_limit=10 # seconds for start-up and for shutdown
 
 # A process that has exited but is not yet reaped by its parent counts as gone.
@@ -80,7 +83,15 @@ nginx_write_config() {
         ;;
     esac
     sed "$nginx_edit" "$nginx_block" >"$nginx_dir/server.conf"
+    nginx_modules=
+    ! grep -q '^[[:space:]]*js_' "$nginx_dir/server.conf" ||
+        nginx_modules="load_module $nginx_js_module;"
+    for nginx_script in $(sed -n 's/^[[:space:]]*js_import[[:space:]].*[[:space:]]from[[:space:]]*\([^;[:space:]]*\);.*/\1/p' \
+        "$nginx_block"); do
+        cp "$(dirname "$nginx_block")/$nginx_script" "$nginx_dir/" || return 1
+    done
     cat >"$nginx_dir/nginx.conf" <<CONF
+$nginx_modules
 worker_processes ${MARVOLY_NGINX_WORKERS:-1};
 pid $nginx_dir/nginx.pid;
 error_log $nginx_dir/error.log;

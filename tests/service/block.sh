@@ -61,6 +61,69 @@ GET     /firewall/IP.TPL                  404
 POST    /index.html                       404
 CASES
 
+# The call-back page. A stand-in for the caller's port 1720, on every
+# loopback address but 127.0.0.1 and 127.0.0.2 (where nothing is to
+# listen), replies by the token's first digit: 0 with the token, 1 without
+# it, 2 with it only after 300 bytes, 3 not at all, 4 a byte a second.
+python3 -c 'import socket, threading, time
+def reply(c):
+    token = c.recv(512).split(b" ")[1].rsplit(b"/", 1)[-1]
+    body = {b"0": token, b"1": b"nothing", b"2": b"x" * 300 + token}.get(token[:1])
+    if body is not None:
+        c.sendall(b"HTTP/1.0 200 OK\r\n\r\n" + body)
+    for byte in (b"HTTP/1.0 200 OK\r\n\r\n" + token if token[:1] == b"4" else b""):
+        c.send(bytes([byte]))
+        time.sleep(1)
+    c.close()
+s = socket.socket()
+s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+s.bind(("0.0.0.0", 1720))
+s.listen(16)
+while True:
+    c = s.accept()[0]
+    if c.getsockname()[0] in ("127.0.0.1", "127.0.0.2"):
+        c.close()
+    else:
+        threading.Thread(target=reply, args=(c,), daemon=True).start()' &
+rig_own_pid $!
+wait_until 50 sh -c 'ss -Hltn "sport = :1720" | grep -q .' || fail "the call-back stand-in did not start"
+
+reach_page() {
+    echo "<html><head><title>Call-back</title></head><body>$1</body></html>"
+}
+
+# from method token status verdict; each case from an address of its own,
+# as the page's own limit is strict.
+while read -r from method token code verdict; do
+    ask "$from" "$method" "/firewall/reach.tpl?token=$token"
+    check_answer "call-back $token" "$code" "$from" "$method reach"
+    [ "$verdict" = - ] || expect "call-back $token" "$(cat "$answers/body")" "$(reach_page "$verdict")"
+done <<'CASES'
+127.0.0.11 GET  0123456789abcdef           200 reachable
+127.0.0.12 GET  1123456789abcdef           200 unreachable
+127.0.0.13 GET  2123456789abcdef           200 unreachable
+127.0.0.14 GET  3123456789abcdef           200 unreachable
+127.0.0.15 GET  0123456789ABCDEF           200 reachable
+127.0.0.16 GET  0123456789abcde            400 -
+127.0.0.17 GET  0123456789abcdef0          400 -
+127.0.0.18 GET  0123456789abcdeg           400 -
+127.0.0.19 GET  0123456789abcdef@127.0.0.1 400 -
+127.0.0.20 POST 0123456789abcdef           405 -
+CASES
+
+# A reply that trickles in is given up at 3 s.
+started=$(date +%s%N)
+ask 127.0.0.23 GET /firewall/reach.tpl?token=4123456789abcdef
+took=$((($(date +%s%N) - started) / 1000000))
+expect "trickled call-back" "$(cat "$answers/body")" "$(reach_page unreachable)"
+[ "$took" -lt 3500 ] || fail "the trickled call-back took $took ms"
+echo "ok: the trickled call-back ended after $took ms"
+
+# Its own limit: from one address the sixth call-back in a row is the last.
+codes=$(curl --silent --max-time 30 --interface 127.0.0.21 $proxy_header --output /dev/null \
+    --write-out '%{http_code}\n' "http://$server/firewall/reach.tpl?token=312345678912345[0-9]") || true
+expect "ten call-backs in a row" "$(echo $codes)" "200 200 200 200 200 200 429 429 429 429"
+
 # Who the proxied block believes: the PROXY header (v1 or v2) of a trusted
 # balancer, never that of anyone else nor an X-Forwarded-For line.
 get='GET /firewall/ip.tpl HTTP/1.0\r\n'
@@ -84,6 +147,16 @@ done <<'CASES'
 127.0.0.2 v1 - 127.0.0.2
 127.0.0.2 v2 - 127.0.0.2
 127.0.0.2 v1 xff 127.0.0.2
+CASES
+
+# The call-back goes to the address the block believes, and only there.
+[ "$kind" = direct ] || while read -r from verdict; do
+    send "$from" "PROXY TCP4 127.0.0.22 127.0.0.1 4000 80\r\nGET /firewall/reach.tpl?token=0123456789abcdef HTTP/1.0\r\n\r\n"
+    grep -qF "<body>$verdict<" "$answers/body" || fail "call-back via $from: $(cat "$answers/body")"
+    echo "ok: a call-back asked through $from is $verdict"
+done <<'CASES'
+127.0.0.1 reachable
+127.0.0.2 unreachable
 CASES
 
 # A flood from one address: the first tens pass, most of the rest is cut,
