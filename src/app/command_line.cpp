@@ -68,6 +68,8 @@ bool ReadCommandLine(int argc, char** argv, CommandLine* command) {
             command->report = true;
         } else if (Is(argument, "--json", nullptr)) {
             command->json = true;
+        } else if (Is(argument, "--deep", nullptr)) {
+            command->deep = true;
         } else if (Is(argument, "--help", "-h")) {
             command->help = true;
         } else if (Is(argument, "--version", "-V")) {
@@ -83,11 +85,15 @@ bool ReadCommandLine(int argc, char** argv, CommandLine* command) {
     if (command->report && command->json) {
         return Refuse(command, "--report and --json cannot be given together");
     }
+    // The dialog has no place for the facts of --deep.
+    if (command->deep && !command->report && !command->json) {
+        return Refuse(command, "--deep needs --report or --json");
+    }
     return true;
 }
 
 void PrintUsage(const char* builtInUrl) {
-    std::printf("Usage: marvoly [--report | --json] [--echo-url URL]\n"
+    std::printf("Usage: marvoly [--report | --json] [--deep] [--echo-url URL]\n"
                 "       marvoly --help | --version\n"
                 "\n"
                 "Tells whether this machine is behind a firewall or an address-translating\n"
@@ -96,6 +102,9 @@ void PrintUsage(const char* builtInUrl) {
                 "\n"
                 "  --report        one detection run, then the report in three lines\n"
                 "  --json          one detection run, then the report as one JSON object\n"
+                "  --deep          the report adds the router's port mapping, double NAT,\n"
+                "                  and whether TCP port 1720 can be called from the Internet\n"
+                "                  (about 10 s more at most)\n"
                 "  --echo-url URL  ask this address-echo page instead of\n"
                 "                  %s\n"
                 "  -h, --help      this text\n"

@@ -6,6 +6,7 @@ const int kCommandErrorSize = 256;
 struct CommandLine {
     bool report;                   // --report
     bool json;                     // --json
+    bool deep;                     // --deep, with --report or --json
     bool help;                     // --help, -h
     bool version;                  // --version, -V
     const char* echoUrl;           // --echo-url; null for the built-in page
@@ -14,7 +15,7 @@ struct CommandLine {
 
 // False for a usage error (an unknown option, an argument too many, an
 // option without its value, a URL that names no HTTP host, --report with
-// --json), with the problem in error.
+// --json, --deep without either), with the problem in error.
 bool ReadCommandLine(int argc, char** argv, CommandLine* command);
 
 // The usage text, naming the echo page that the program asks by default.

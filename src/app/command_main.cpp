@@ -26,23 +26,30 @@ int PrintVersion() {
     return kExitFound;
 }
 
-int Report(bool json) {
+int Report(bool json, bool deep) {
     WSADATA socketInfo;
     DetectionReport report;
+    DeepReport deepReport;
     if (WSAStartup(MAKEWORD(1, 1), &socketInfo) != 0) {
         std::fprintf(stderr, "marvoly: the socket layer cannot start\n");
         return kExitNotFound;
     }
     bool made = MakeReport(&report);
+    if (made && deep) {
+        MakeDeepReport(&report, &deepReport);
+    }
     WSACleanup();
     if (!made) {
         std::fprintf(stderr, "marvoly: the dialog's template cannot be loaded\n");
         return kExitNotFound;
     }
     if (json) {
-        WriteJsonReport(stdout, &report);
+        WriteJsonReport(stdout, &report, deep ? &deepReport : nullptr);
     } else {
         WriteTextReport(stdout, &report);
+        if (deep) {
+            WriteDeepTextReport(stdout, &deepReport);
+        }
     }
     return ReportIsComplete(&report) ? kExitFound : kExitNotFound;
 }
@@ -69,5 +76,5 @@ int main(int argc, char** argv) {
     if (!command.report && !command.json && TerminalAvailable()) {
         return RunWinMain(argc, argv);
     }
-    return Report(command.json);
+    return Report(command.json, command.deep);
 }

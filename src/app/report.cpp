@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "address/internet_address.h"
 #include "app/main_dialog.h"
 #include "app/resource.h"
 #include "detect/detection.h"
@@ -88,6 +89,83 @@ const char* BehindNatOf(UINT noteId) {
     }
 }
 
+const char* const kIncomingTexts[] = {
+    "TCP port 1720 is reachable from the Internet",
+    "TCP port 1720 is not reachable from the Internet",
+    "not tested (port 1720 in use on this machine)",
+    "not tested (the echo service cannot call back)",
+    "not tested (the Internet lookup failed)",
+};
+
+const char* ProtocolName(int protocol, bool json) {
+    if (protocol == kMappingUpnp) {
+        return json ? "upnp" : "UPnP";
+    }
+    return json ? "nat-pmp" : "NAT-PMP";
+}
+
+// A label and its text, the texts lined up as in the dialog.
+void WriteLine(std::FILE* out, const char* label, const char* text) {
+    std::fprintf(out, "%-22s%s\n", label, text);
+}
+
+void WritePortMapping(std::FILE* out, const PortMapping* mapping) {
+    char text[128];
+    if (mapping->protocol == kMappingNone) {
+        lstrcpynA(text, "none found", sizeof(text));
+    } else if (mapping->externalAddress[0] == '\0') {
+        std::snprintf(text, sizeof(text), "%s on %s, no public external address",
+                      ProtocolName(mapping->protocol, false), mapping->gateway);
+    } else {
+        std::snprintf(text, sizeof(text), "%s on %s, external address %s",
+                      ProtocolName(mapping->protocol, false), mapping->gateway,
+                      mapping->externalAddress);
+    }
+    WriteLine(out, "Port mapping:", text);
+}
+
+void WriteDoubleNat(std::FILE* out, const DeepReport* deep) {
+    char text[128];
+    if (deep->doubleNat == kDoubleNatNo) {
+        lstrcpynA(text, "no", sizeof(text));
+    } else if (deep->doubleNat == kDoubleNatUnknown) {
+        lstrcpynA(text, "unknown", sizeof(text));
+    } else if (deep->mapping.externalAddress[0] == '\0') {
+        lstrcpynA(text, "yes (the router has no public external address)", sizeof(text));
+    } else {
+        std::snprintf(text, sizeof(text), "yes (the router's external address %s is not public)",
+                      deep->mapping.externalAddress);
+    }
+    WriteLine(out, "Double NAT:", text);
+}
+
+void WriteJsonDeep(std::FILE* out, const DeepReport* deep) {
+    const PortMapping* mapping = &deep->mapping;
+    std::fputs(", \"port_mapping\": ", out);
+    if (mapping->protocol == kMappingNone) {
+        std::fputs("null", out);
+    } else {
+        std::fprintf(out,
+                     "{\"protocol\": \"%s\", \"gateway\": ", ProtocolName(mapping->protocol, true));
+        WriteJsonString(out, mapping->gateway);
+        std::fputs(", ", out);
+        WriteJsonAddress(out, "external_address", mapping->externalAddress[0] != '\0',
+                         mapping->externalAddress);
+        std::fputc('}', out);
+    }
+    const char* doubleNat = deep->doubleNat == kDoubleNatYes  ? "true"
+                            : deep->doubleNat == kDoubleNatNo ? "false"
+                                                              : "null";
+    std::fprintf(out, ", \"double_nat\": %s, \"inbound_tcp_1720\": ", doubleNat);
+    if (deep->incomingCall == kCallReachable) {
+        std::fputs("\"reachable\"", out);
+    } else if (deep->incomingCall == kCallUnreachable) {
+        std::fputs("\"unreachable\"", out);
+    } else {
+        std::fputs("null", out);
+    }
+}
+
 } // namespace
 
 bool MakeReport(DetectionReport* report) {
@@ -110,12 +188,25 @@ bool ReportIsComplete(const DetectionReport* report) {
 }
 
 void WriteTextReport(std::FILE* out, const DetectionReport* report) {
-    std::fprintf(out, "%-22s%s\n", "Local IP address:", report->localAddress);
-    std::fprintf(out, "%-22s%s\n", "Internet IP address:", report->internetAddress);
-    std::fprintf(out, "%-22s%s\n", "H.323 notes:", report->note);
+    WriteLine(out, "Local IP address:", report->localAddress);
+    WriteLine(out, "Internet IP address:", report->internetAddress);
+    WriteLine(out, "H.323 notes:", report->note);
 }
 
-void WriteJsonReport(std::FILE* out, const DetectionReport* report) {
+void MakeDeepReport(const DetectionReport* report, DeepReport* deep) {
+    const char* internet = FoundInternet(report->noteId) ? report->internetAddress : nullptr;
+    FindPortMapping(&deep->mapping);
+    deep->doubleNat = JudgeDoubleNat(&deep->mapping, internet);
+    deep->incomingCall = CheckIncomingCall(g_echoUrl, internet);
+}
+
+void WriteDeepTextReport(std::FILE* out, const DeepReport* deep) {
+    WritePortMapping(out, &deep->mapping);
+    WriteDoubleNat(out, deep);
+    WriteLine(out, "Incoming calls:", kIncomingTexts[deep->incomingCall]);
+}
+
+void WriteJsonReport(std::FILE* out, const DetectionReport* report, const DeepReport* deep) {
     std::fputc('{', out);
     WriteJsonAddress(out, "local_address", FoundLocal(report->noteId), report->localAddress);
     std::fputs(", ", out);
@@ -129,6 +220,9 @@ void WriteJsonReport(std::FILE* out, const DetectionReport* report) {
     }
     std::fputs(", \"note\": ", out);
     WriteJsonString(out, report->note);
+    if (deep != nullptr) {
+        WriteJsonDeep(out, deep);
+    }
     std::fputs("}\n", out);
 }
 

@@ -6,6 +6,8 @@
 #include <cstdio>
 
 #include "platform/platform.h"
+#include "reach/incoming_call.h"
+#include "reach/port_mapping.h"
 
 const int kReportFieldSize = 256;
 const int kReportNoteSize = 1024;
@@ -26,8 +28,22 @@ bool ReportIsComplete(const DetectionReport* report);
 // The three fields, one a line, each after its label as the dialog shows it.
 void WriteTextReport(std::FILE* out, const DetectionReport* report);
 
-// One JSON object on one line.
-void WriteJsonReport(std::FILE* out, const DetectionReport* report);
+// The facts of --deep, beyond the verdict; none of them changes whether the
+// report is complete.
+struct DeepReport {
+    PortMapping mapping;
+    int doubleNat;    // kDoubleNatNo, kDoubleNatYes or kDoubleNatUnknown
+    int incomingCall; // one of the kCall values
+};
+
+// Asks the router and the echo service, after the run that report holds.
+void MakeDeepReport(const DetectionReport* report, DeepReport* deep);
+
+// The three facts, one a line, after the report's three.
+void WriteDeepTextReport(std::FILE* out, const DeepReport* deep);
+
+// One JSON object on one line; deep, when not null, adds its three keys.
+void WriteJsonReport(std::FILE* out, const DetectionReport* report, const DeepReport* deep);
 
 // A JSON string of the text, its bytes read as Latin-1 (the resources'
 // texts are), in printable ASCII.

@@ -40,3 +40,98 @@ TEST(JsonString, EveryByteAsPythonWritesIt) {
     EXPECT_EQ(256, byte);
     EXPECT_EQ(0, pclose(python));
 }
+
+namespace {
+
+std::string Written(const DeepReport* deep, bool json) {
+    char* buffer = nullptr;
+    std::size_t size = 0;
+    std::FILE* out = open_memstream(&buffer, &size);
+    if (json) {
+        DetectionReport report = {};
+        WriteJsonReport(out, &report, deep);
+    } else {
+        WriteDeepTextReport(out, deep);
+    }
+    std::fclose(out);
+    std::string written(buffer, size);
+    std::free(buffer);
+    // The JSON's own keys come after the note, which is empty here.
+    return json ? written.substr(written.find("\"note\": \"\"") + 10) : written;
+}
+
+struct DeepCase {
+    int protocol;
+    const char* external;
+    const char* internet; // the echo page's view, null when it failed
+    int call;
+    const char* mapping;
+    const char* doubleNat;
+    const char* incoming;
+    const char* json;
+};
+
+// Every wording, and the double-NAT judgement at the edges of the ranges.
+const DeepCase kDeepCases[] = {
+    {kMappingNone, "", "11.84.0.1", kCallUnreachable, "none found", "unknown",
+     "TCP port 1720 is not reachable from the Internet",
+     ", \"port_mapping\": null, \"double_nat\": null, \"inbound_tcp_1720\": \"unreachable\"}\n"},
+    {kMappingUpnp, "11.84.0.1", "11.84.0.1", kCallReachable,
+     "UPnP on 10.84.0.1, external address 11.84.0.1", "no",
+     "TCP port 1720 is reachable from the Internet",
+     ", \"port_mapping\": {\"protocol\": \"upnp\", \"gateway\": \"10.84.0.1\", "
+     "\"external_address\": \"11.84.0.1\"}, \"double_nat\": false, \"inbound_tcp_1720\": "
+     "\"reachable\"}\n"},
+    {kMappingNatPmp, "192.168.1.2", "11.84.0.1", kCallPortInUse,
+     "NAT-PMP on 10.84.0.1, external address 192.168.1.2",
+     "yes (the router's external address 192.168.1.2 is not public)",
+     "not tested (port 1720 in use on this machine)",
+     ", \"port_mapping\": {\"protocol\": \"nat-pmp\", \"gateway\": \"10.84.0.1\", "
+     "\"external_address\": \"192.168.1.2\"}, \"double_nat\": true, \"inbound_tcp_1720\": null}\n"},
+    {kMappingUpnp, "100.127.255.255", "11.84.0.1", kCallNoCallBack,
+     "UPnP on 10.84.0.1, external address 100.127.255.255",
+     "yes (the router's external address 100.127.255.255 is not public)",
+     "not tested (the echo service cannot call back)", nullptr},
+    {kMappingUpnp, "100.128.0.1", "100.128.0.1", kCallNoInternet,
+     "UPnP on 10.84.0.1, external address 100.128.0.1", "no",
+     "not tested (the Internet lookup failed)", nullptr},
+    {kMappingUpnp, "172.31.0.1", "11.84.0.1", kCallUnreachable,
+     "UPnP on 10.84.0.1, external address 172.31.0.1",
+     "yes (the router's external address 172.31.0.1 is not public)",
+     "TCP port 1720 is not reachable from the Internet", nullptr},
+    {kMappingUpnp, "172.32.0.1", "11.84.0.9", kCallUnreachable,
+     "UPnP on 10.84.0.1, external address 172.32.0.1",
+     "yes (the router's external address 172.32.0.1 is not public)",
+     "TCP port 1720 is not reachable from the Internet", nullptr},
+    {kMappingUpnp, "11.84.0.1", nullptr, kCallNoInternet,
+     "UPnP on 10.84.0.1, external address 11.84.0.1", "unknown",
+     "not tested (the Internet lookup failed)",
+     ", \"port_mapping\": {\"protocol\": \"upnp\", \"gateway\": \"10.84.0.1\", "
+     "\"external_address\": \"11.84.0.1\"}, \"double_nat\": null, \"inbound_tcp_1720\": null}\n"},
+    {kMappingUpnp, "", "11.84.0.1", kCallUnreachable,
+     "UPnP on 10.84.0.1, no public external address",
+     "yes (the router has no public external address)",
+     "TCP port 1720 is not reachable from the Internet",
+     ", \"port_mapping\": {\"protocol\": \"upnp\", \"gateway\": \"10.84.0.1\", "
+     "\"external_address\": null}, \"double_nat\": true, \"inbound_tcp_1720\": \"unreachable\"}\n"},
+};
+
+} // namespace
+
+TEST(DeepReport, EachFactAsWritten) {
+    for (const DeepCase& test : kDeepCases) {
+        DeepReport deep = {};
+        deep.mapping.protocol = test.protocol;
+        lstrcpynA(deep.mapping.gateway, test.protocol != kMappingNone ? "10.84.0.1" : "", 16);
+        lstrcpynA(deep.mapping.externalAddress, test.external, 16);
+        deep.doubleNat = JudgeDoubleNat(&deep.mapping, test.internet);
+        deep.incomingCall = test.call;
+        EXPECT_EQ(std::string("Port mapping:         ") + test.mapping +
+                      "\nDouble NAT:           " + test.doubleNat +
+                      "\nIncoming calls:       " + test.incoming + "\n",
+                  Written(&deep, false));
+        if (test.json != nullptr) {
+            EXPECT_EQ(test.json, Written(&deep, true));
+        }
+    }
+}

@@ -109,6 +109,7 @@ usage() {
 --report now|unexpected argument 'now'
 --json --echo-url|option '--echo-url' needs a URL
 --report --json|--report and --json cannot be given together
+--deep|--deep needs --report or --json
 --echo-url ftp://127.0.0.1/firewall/ip.tpl|the echo URL 'ftp://127.0.0.1/firewall/ip.tpl' names no HTTP host
 --echo-url 127.0.0.1:8080/firewall/ip.tpl|names no HTTP host
 --echo-url http:///firewall/ip.tpl|names no HTTP host
@@ -122,8 +123,8 @@ help_and_version() {
         expect "$option: exit code, requests, first line" "$rc $(requests) $(head -n 1 "$work/out")" \
             "0 0 $line"
     done <<ROWS
---help|Usage: marvoly [--report | --json] [--echo-url URL]
--h|Usage: marvoly [--report | --json] [--echo-url URL]
+--help|Usage: marvoly [--report | --json] [--deep] [--echo-url URL]
+-h|Usage: marvoly [--report | --json] [--deep] [--echo-url URL]
 --version|Marvoly 1.0.0.1
 -V|Marvoly 1.0.0.1
 ROWS

@@ -1,0 +1,274 @@
+#!/bin/sh
+# marvoly --report --deep and --json --deep, as shipped (asking
+# www.tolvaric.com), in a client namespace behind a real router:
+#
+#   client (10.84.0.2) --- router [miniupnpd] --- echo (nginx, 11.84.0.80)
+#
+#   deep.sh SCENARIO     one line of the table below
+#
+# The router's outside address and the echo host's are public ones, as
+# miniupnpd refuses every reserved address on its outside; they are used
+# only between the namespaces this rig makes, and before anything starts
+# the rig checks that every interface in them is loopback or a veth whose
+# other end is in one of them, so no packet can leave. Needs Linux and root
+# (else 77, a skip for CTest). The environment names MARVOLY_E2E_PROGRAM and
+# MARVOLY_E2E_WORK, a folder for the runs' state, and for the benchmark
+# MARVOLY_DEEP_STEPS, a program run in the client at the end.
+set -eu
+
+here=$(cd "$(dirname "$0")" && pwd)
+rig_lib=$here/../../lib
+. "$rig_lib/rig.sh"
+. "$rig_lib/netns.sh"
+. "$rig_lib/nginx.sh"
+
+# scenario   network  router    echo   mapping     double NAT  incoming calls  note
+scenarios() {
+    cat <<'TABLE'
+nat          nat      -         js     none        unknown     unreachable     101
+upnp         nat      upnp      js     upnp        no          unreachable     101
+nat-pmp      nat      nat-pmp   js     nat-pmp     no          unreachable     101
+forwarded    nat      forward   js     none        unknown     reachable       101
+reflected    nat      reflect   js     none        unknown     unreachable     101
+routed       routed   -         js     none        unknown     reachable       100
+firewall     routed   drop      js     none        unknown     unreachable     100
+double       double   upnp      js     no-address  yes         unreachable     101
+in-use       nat      hold-1720 js     none        unknown     in-use          101
+no-js        nat      -         plain  none        unknown     no-call-back    101
+TABLE
+}
+
+scenario=${1-}
+row=$(scenarios | awk -v name="$scenario" '$1 == name')
+[ -n "$row" ] || {
+    echo "usage: $0 $(scenarios | awk '{ printf "%s%s", sep, $1; sep = "|" }')" >&2
+    exit 2
+}
+# shellcheck disable=SC2086 # the row's words
+set -- $row
+network=$2 router_extra=$3 echo_kind=$4
+want_mapping=$5 want_double=$6 want_incoming=$7 want_note=$8
+
+netns_require iptables nginx python3 /usr/sbin/miniupnpd
+rig_begin "$MARVOLY_E2E_WORK/deep"
+client=$rig_id-client router=$rig_id-router carrier=$rig_id-carrier echo=$rig_id-echo
+lan=10.84.0
+outside=11.84.0
+echo_host=$outside.80
+gateway=$lan.1
+case "$network" in
+nat | double) local_address=$lan.2 ;;
+routed) lan=11.84.1 gateway=$lan.1 local_address=$lan.2 ;;
+esac
+
+# The router's outside: the echo host's link, or in the double case a
+# carrier-grade NAT (100.64.0.0/10) between the two.
+build_network() {
+    namespaces="$client $router $echo"
+    [ "$network" != double ] || namespaces="$namespaces $carrier"
+    for ns in $namespaces; do
+        netns_add "$ns"
+    done
+    netns_link "$client" c0 "$router" r0
+    netns_address "$client" c0 "$local_address/24"
+    netns_address "$router" r0 "$gateway/24"
+    in_netns "$client" ip route add default via "$gateway"
+    netns_host "$client" "$echo_host" www.tolvaric.com
+    in_netns "$router" sysctl -q -w net.ipv4.ip_forward=1
+    if [ "$network" = double ]; then
+        netns_link "$router" r1 "$carrier" k0
+        netns_address "$router" r1 100.64.0.2/10
+        netns_address "$carrier" k0 100.64.0.1/10
+        in_netns "$router" ip route add default via 100.64.0.1
+        netns_link "$carrier" k1 "$echo" e0
+        netns_address "$carrier" k1 "$outside.1/24"
+        in_netns "$carrier" sysctl -q -w net.ipv4.ip_forward=1
+        in_netns "$carrier" iptables -t nat -A POSTROUTING -o k1 -j MASQUERADE
+    else
+        netns_link "$router" r1 "$echo" e0
+        netns_address "$router" r1 "$outside.1/24"
+    fi
+    netns_address "$echo" e0 "$echo_host/24"
+    in_netns "$echo" ip route add default via "$outside.1"
+    [ "$network" = routed ] || in_netns "$router" iptables -t nat -A POSTROUTING -o r1 -j MASQUERADE
+}
+
+# Every interface of every rig namespace is loopback or a veth to another.
+check_sealed() {
+    for ns in $namespaces; do
+        in_netns "$ns" ip -o link show | awk -v ours=" $namespaces " '
+            $2 == "lo:" { next }
+            { peer = ""
+              for (i = 1; i < NF; i++) if ($i == "link-netns") peer = $(i + 1)
+              if (peer == "" || index(ours, " " peer " ") == 0) { print "leaves: " $0; bad = 1 } }
+            END { exit bad }' || fail "namespace $ns reaches beyond the rig"
+    done
+    echo "ok: the rig's namespaces reach only each other"
+}
+
+# miniupnpd answers on the LAN side only, for the LAN only; it needs no
+# chains of its own here, as nothing is ever mapped.
+start_miniupnpd() {
+    upnp=yes
+    [ "$1" != nat-pmp ] || upnp=no
+    cat >"$rig_dir/miniupnpd.conf" <<CONF
+ext_ifname=r1
+listening_ip=r0
+http_port=0
+enable_upnp=$upnp
+enable_natpmp=yes
+secure_mode=yes
+uuid=6d61726f-6c79-4000-8000-000000000001
+allow 1024-65535 $lan.0/24 1024-65535
+deny 0-65535 0.0.0.0/0 0-65535
+CONF
+    ip netns exec "$router" /usr/sbin/miniupnpd -f "$rig_dir/miniupnpd.conf" -d \
+        -P "$rig_dir/miniupnpd.pid" >"$rig_dir/miniupnpd.log" 2>&1 &
+    rig_own_pid $!
+    wait_until 50 grep -q 'Listening for NAT-PMP' "$rig_dir/miniupnpd.log" ||
+        fail "miniupnpd did not start: $(cat "$rig_dir/miniupnpd.log")"
+}
+
+listening_on_1720() {
+    in_netns "$1" ss -Hltn 'sport = :1720' | grep -q .
+}
+
+# start_on_1720 NAMESPACE CODE: Python's CODE, with s listening on 1720.
+start_on_1720() {
+    ip netns exec "$1" python3 -c "import socket, time
+s = socket.socket()
+s.bind(('0.0.0.0', 1720))
+s.listen(1)
+$2" &
+    rig_own_pid $!
+    wait_until 50 listening_on_1720 "$1" || fail "nothing came to listen on $1's port 1720"
+}
+
+router_extra() {
+    case "$router_extra" in
+    upnp | nat-pmp) start_miniupnpd "$router_extra" ;;
+    forward)
+        in_netns "$router" iptables -t nat -A PREROUTING -i r1 -p tcp --dport 1720 \
+            -j DNAT --to-destination "$local_address"
+        ;;
+    # A firewall that drops what comes unasked, and the router's own UDP
+    # questions too (so the NAT-PMP question waits its whole bound): the
+    # slowest case of all.
+    drop)
+        in_netns "$router" iptables -A FORWARD -i r1 -m conntrack --ctstate NEW -j DROP
+        in_netns "$router" iptables -A INPUT -p udp -j DROP
+        ;;
+    hold-1720) start_on_1720 "$client" 'time.sleep(120)' ;;
+    # The router's own port 1720 answers with what it was asked, as a web
+    # page that names the missing path does: that is not the client.
+    reflect) start_on_1720 "$router" 'while True:
+    c = s.accept()[0]
+    c.sendall(b"HTTP/1.0 404 Not Found\r\n\r\n" + c.recv(512))
+    c.close()' ;;
+    esac
+}
+
+# The echo host serves the shipped block with its call-back page, or the
+# page alone, as an nginx without the JavaScript module can.
+start_echo() {
+    mkdir -p "$rig_dir/echo"
+    block=$here/../../../service/echo/marvoly-echo.conf
+    if [ "$echo_kind" = plain ]; then
+        sed '/call-back page: from here/,/call-back page: to here/d' "$block" >"$rig_dir/page-only.conf"
+        block=$rig_dir/page-only.conf
+    fi
+    rig_own nginx "$rig_dir/echo"
+    in_netns "$echo" sh -c ". '$rig_lib/nginx.sh' && nginx_start '$rig_dir/echo' '$block' 80 shipped" ||
+        fail "the echo host's nginx did not start"
+}
+
+# The three facts as the report words them and as the JSON has them.
+mapping_text() {
+    case "$1" in
+    none) echo "none found" ;;
+    upnp) echo "UPnP on $gateway, external address $outside.1" ;;
+    nat-pmp) echo "NAT-PMP on $gateway, external address $outside.1" ;;
+    no-address) echo "UPnP on $gateway, no public external address" ;;
+    esac
+}
+
+mapping_json() {
+    case "$1" in
+    none) echo null ;;
+    upnp | nat-pmp)
+        echo "{\"protocol\": \"$1\", \"gateway\": \"$gateway\", \"external_address\": \"$outside.1\"}"
+        ;;
+    no-address) echo "{\"protocol\": \"upnp\", \"gateway\": \"$gateway\", \"external_address\": null}" ;;
+    esac
+}
+
+double_text() {
+    case "$1" in
+    yes) echo "yes (the router has no public external address)" ;;
+    *) echo "$1" ;;
+    esac
+}
+
+double_json() {
+    case "$1" in
+    yes) echo true ;;
+    no) echo false ;;
+    unknown) echo null ;;
+    esac
+}
+
+incoming_text() {
+    case "$1" in
+    reachable) echo "TCP port 1720 is reachable from the Internet" ;;
+    unreachable) echo "TCP port 1720 is not reachable from the Internet" ;;
+    in-use) echo "not tested (port 1720 in use on this machine)" ;;
+    no-call-back) echo "not tested (the echo service cannot call back)" ;;
+    esac
+}
+
+incoming_json() {
+    case "$1" in
+    reachable | unreachable) echo "\"$1\"" ;;
+    *) echo null ;;
+    esac
+}
+
+json_key() {
+    python3 -c 'import json, sys; print(json.dumps(json.load(sys.stdin)[sys.argv[1]]))' "$2" <"$1"
+}
+
+text_field() {
+    sed -n "s/^$2: *//p" "$1"
+}
+
+# run MODE: marvoly MODE --deep in the client, its output in $rig_dir/MODE,
+# its exit status checked and its time within the bound.
+run() {
+    started=$(date +%s%N)
+    status=0
+    timeout 30 ip netns exec "$client" "$MARVOLY_E2E_PROGRAM" "--$1" --deep \
+        >"$rig_dir/$1" 2>"$rig_dir/$1.err" || status=$?
+    took=$((($(date +%s%N) - started) / 1000000))
+    echo "--- marvoly --$1 --deep ($took ms)"
+    cat "$rig_dir/$1" "$rig_dir/$1.err"
+    expect "exit status of --$1 --deep" "$status" 0
+    [ "$took" -lt 10000 ] || fail "--$1 --deep took $took ms, more than 10 s"
+}
+
+build_network
+check_sealed
+router_extra
+start_echo
+
+run report
+expect "Port mapping" "$(text_field "$rig_dir/report" "Port mapping")" "$(mapping_text "$want_mapping")"
+expect "Double NAT" "$(text_field "$rig_dir/report" "Double NAT")" "$(double_text "$want_double")"
+expect "Incoming calls" "$(text_field "$rig_dir/report" "Incoming calls")" "$(incoming_text "$want_incoming")"
+run json
+expect "note_id" "$(json_key "$rig_dir/json" note_id)" "$want_note"
+expect "port_mapping" "$(json_key "$rig_dir/json" port_mapping)" "$(mapping_json "$want_mapping")"
+expect "double_nat" "$(json_key "$rig_dir/json" double_nat)" "$(double_json "$want_double")"
+expect "inbound_tcp_1720" "$(json_key "$rig_dir/json" inbound_tcp_1720)" "$(incoming_json "$want_incoming")"
+# bench/deep_steps.sh times the steps one by one, in the same network.
+[ -z "${MARVOLY_DEEP_STEPS-}" ] || in_netns "$client" "$MARVOLY_DEEP_STEPS"
+echo "PASS: $scenario"
