@@ -6,7 +6,6 @@
 #include <miniupnpc/upnpcommands.h>
 #include <natpmp.h>
 
-#include <chrono>
 #include <cstdint>
 #include <cstring>
 
@@ -78,12 +77,6 @@ bool AskUpnp(PortMapping* mapping) {
     return valid;
 }
 
-long long ElapsedMs(std::chrono::steady_clock::time_point since) {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
-                                                                 since)
-        .count();
-}
-
 // libnatpmp repeats the request with doubling waits for about a minute;
 // here it gets kNatPmpMs in all.
 bool AskNatPmp(PortMapping* mapping) {
@@ -91,19 +84,18 @@ bool AskNatPmp(PortMapping* mapping) {
     if (initnatpmp(&session, 0, 0) < 0) {
         return false;
     }
-    std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
+    long long deadline = SteadyMilliseconds() + kNatPmpMs;
     natpmpresp_t response;
     std::memset(&response, 0, sizeof(response));
     int result = sendpublicaddressrequest(&session);
     while (result >= 0 || result == NATPMP_TRYAGAIN) {
         struct timeval retry;
         getnatpmprequesttimeout(&session, &retry);
-        long long left = kNatPmpMs - ElapsedMs(start);
         long long wait = (long long)retry.tv_sec * 1000 + retry.tv_usec / 1000;
-        if (left <= 0) {
+        if (SteadyMilliseconds() >= deadline) {
             break;
         }
-        WaitReadable(session.s, (int)(wait < 0 ? 0 : wait < left ? wait : left));
+        WaitForSocket(session.s, kWaitToReceive, wait > 0 ? (int)wait : 0, deadline);
         result = readnatpmpresponseorretry(&session, &response);
         if (result >= 0) {
             break;

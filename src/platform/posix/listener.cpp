@@ -3,11 +3,12 @@
 // tells it to stop; every wait is bounded by the time it was given.
 #include "platform/posix/listener.h"
 
+#include "platform/platform.h"
+
 #include <errno.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -18,19 +19,13 @@ namespace {
 // not the call we wait for.
 const int kRequestSize = 512;
 
-long long Milliseconds() {
-    struct timespec now;
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return (long long)now.tv_sec * 1000 + now.tv_nsec / 1000000;
-}
-
 int Left(long long deadline) {
-    long long left = deadline - Milliseconds();
+    long long left = deadline - SteadyMilliseconds();
     return left > 0 ? (int)left : 0;
 }
 
-// 0 when the time ran out or the stop came, 1 when socket has input. A
-// stop of -1 is no stop.
+// 0 when the time ran out or the stop came, 1 when socket has input. The
+// program's signal pipe is left to the caller's own waits.
 int WaitOrStop(SOCKET socket, int stop, long long deadline) {
     struct pollfd entries[2] = {{socket, POLLIN, 0}, {stop, POLLIN, 0}};
     for (;;) {
@@ -64,7 +59,7 @@ bool HeardRequest(SOCKET connection, const CallAnswer* answer, long long deadlin
 
 void* Answer(void* argument) {
     CallAnswer* answer = (CallAnswer*)argument;
-    long long deadline = Milliseconds() + answer->milliseconds;
+    long long deadline = SteadyMilliseconds() + answer->milliseconds;
     while (!answer->answered && WaitOrStop(answer->listener, answer->stop[0], deadline)) {
         SOCKET connection = accept(answer->listener, nullptr, nullptr);
         if (connection == INVALID_SOCKET) {
@@ -103,10 +98,6 @@ SOCKET ListenOnPort(unsigned short port) {
         return INVALID_SOCKET;
     }
     return listener;
-}
-
-bool WaitReadable(SOCKET socket, int milliseconds) {
-    return WaitOrStop(socket, -1, Milliseconds() + milliseconds) == 1;
 }
 
 bool StartAnswering(CallAnswer* answer) {

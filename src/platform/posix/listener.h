@@ -11,9 +11,6 @@
 // when the port cannot be had (another program holds it).
 SOCKET ListenOnPort(unsigned short port);
 
-// Waits at most milliseconds for input on socket; true when there is some.
-bool WaitReadable(SOCKET socket, int milliseconds);
-
 // One answer on a listening socket: the first connection whose first bytes
 // hold request gets reply, and then the answering ends. Connections that do
 // not ask for it are closed unanswered. The caller fills the first four
