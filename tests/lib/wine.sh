@@ -45,11 +45,16 @@ wine_server_pid() {
     done
 }
 
+wine_server_found() {
+    rig_pid=$(wine_server_pid "$WINEPREFIX")
+    [ -n "$rig_pid" ]
+}
+
 wine_start() {
     rig_own wine "$wineserver" "$WINEPREFIX"
     wine_step "$@" "$wineserver" -p || fail "the wineserver did not start"
-    rig_pid=$(wine_server_pid "$WINEPREFIX")
-    [ -n "$rig_pid" ] || fail "the wineserver of $WINEPREFIX is not to be found"
+    # The server may still be settling into its folder when -p returns.
+    wait_until 50 wine_server_found || fail "the wineserver of $WINEPREFIX is not to be found"
     rig_own_pid "$rig_pid"
     # Undone before the pid: -k ends the server with its clients, where a
     # signal to the server alone leaves Wine's services running.
