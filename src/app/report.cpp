@@ -35,36 +35,19 @@ bool FoundInternet(UINT noteId) {
            noteId == IDS_LOCAL_IP_UNDETERMINED;
 }
 
+// The characters that JSON writes with a short escape, and their letters;
+// every other control or non-ASCII byte becomes a \u escape.
+const char kShortEscapes[] = "\"\\\b\f\n\r\t";
+const char kShortEscapeLetters[] = "\"\\bfnrt";
+
 void WriteJsonChar(std::FILE* out, unsigned char c) {
-    switch (c) {
-    case '"':
-        std::fputs("\\\"", out);
-        break;
-    case '\\':
-        std::fputs("\\\\", out);
-        break;
-    case '\b':
-        std::fputs("\\b", out);
-        break;
-    case '\f':
-        std::fputs("\\f", out);
-        break;
-    case '\n':
-        std::fputs("\\n", out);
-        break;
-    case '\r':
-        std::fputs("\\r", out);
-        break;
-    case '\t':
-        std::fputs("\\t", out);
-        break;
-    default:
-        if (c < 0x20 || c > 0x7E) {
-            std::fprintf(out, "\\u%04x", c);
-        } else {
-            std::fputc(c, out);
-        }
-        break;
+    const char* escape = c != 0 ? std::strchr(kShortEscapes, c) : nullptr;
+    if (escape != nullptr) {
+        std::fprintf(out, "\\%c", kShortEscapeLetters[escape - kShortEscapes]);
+    } else if (c < 0x20 || c > 0x7E) {
+        std::fprintf(out, "\\u%04x", c);
+    } else {
+        std::fputc(c, out);
     }
 }
 
