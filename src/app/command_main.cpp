@@ -5,9 +5,9 @@
 #include "address/internet_address.h"
 #include "app/command_line.h"
 #include "app/report.h"
-#include "platform/platform.h"
-#include "platform/terminal/resources.h"
-#include "platform/terminal/terminal.h"
+#include "terminal/win32.h"
+#include "terminal/resources.h"
+#include "terminal/terminal.h"
 
 namespace {
 
@@ -34,15 +34,11 @@ int Report(bool json, bool deep) {
         std::fprintf(stderr, "marvoly: the socket layer cannot start\n");
         return kExitNotFound;
     }
-    bool made = MakeReport(&report);
-    if (made && deep) {
+    MakeReport(&report);
+    if (deep) {
         MakeDeepReport(&report, &deepReport);
     }
     WSACleanup();
-    if (!made) {
-        std::fprintf(stderr, "marvoly: the dialog's template cannot be loaded\n");
-        return kExitNotFound;
-    }
     if (json) {
         WriteJsonReport(stdout, &report, deep ? &deepReport : nullptr);
     } else {

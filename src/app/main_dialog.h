@@ -2,7 +2,7 @@
 // and centring on the screen.
 #pragma once
 
-#include "platform/platform.h"
+#include "terminal/win32.h"
 
 // Posted by the dialog to itself, wParam and lParam 0; each one is one run.
 #define WM_RUN_DETECTION (WM_APP + 1)

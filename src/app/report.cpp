@@ -3,36 +3,28 @@
 #include <cstring>
 
 #include "address/internet_address.h"
-#include "app/main_dialog.h"
-#include "app/resource.h"
-#include "detect/detection.h"
+#include "address/local_address.h"
+#include "detect/detect_ids.h"
+#include "detect/verdict.h"
+#include "terminal/win32.h"
 
 namespace {
 
-const UINT kVerdicts[] = {IDS_NOT_BEHIND_FIREWALL, IDS_BEHIND_FIREWALL,
-                          IDS_INTERNET_IP_UNDETERMINED, IDS_LOCAL_IP_UNDETERMINED,
-                          IDS_NEITHER_IP_KNOWN};
-
-// The verdict whose text the note shows; the run chose it by the lookups'
-// results, so it tells which of them found an address.
-UINT VerdictOf(const char* note) {
-    char text[kReportNoteSize];
-    for (UINT id : kVerdicts) {
-        if (LoadStringA(g_hInstance, id, text, sizeof(text)) != 0 && std::strcmp(text, note) == 0) {
-            return id;
-        }
+// A string of the table, or nothing when it cannot be loaded, as a field
+// whose string is missing keeps the empty text it started with.
+void LoadText(UINT id, char* text, int size) {
+    if (LoadStringA(g_hInstance, id, text, size) == 0) {
+        text[0] = '\0';
     }
-    return 0;
 }
 
-bool FoundLocal(UINT noteId) {
-    return noteId == IDS_NOT_BEHIND_FIREWALL || noteId == IDS_BEHIND_FIREWALL ||
-           noteId == IDS_INTERNET_IP_UNDETERMINED;
-}
-
-bool FoundInternet(UINT noteId) {
-    return noteId == IDS_NOT_BEHIND_FIREWALL || noteId == IDS_BEHIND_FIREWALL ||
-           noteId == IDS_LOCAL_IP_UNDETERMINED;
+// A lookup's address, or its field's failure text as the dialog shows it.
+void ShowLookup(bool found, const char* address, UINT failureId, char* field, int size) {
+    if (found) {
+        lstrcpynA(field, address, size);
+    } else {
+        LoadText(failureId, field, size);
+    }
 }
 
 // The characters that JSON writes with a short escape, and their letters;
@@ -151,23 +143,23 @@ void WriteJsonDeep(std::FILE* out, const DeepReport* deep) {
 
 } // namespace
 
-bool MakeReport(DetectionReport* report) {
-    HWND dialog = CreateDialogParamA(g_hInstance, MAKEINTRESOURCEA(IDD_MAIN), NULL, MainDlgProc, 0);
-    if (dialog == NULL) {
-        return false;
-    }
-    RunDetection(dialog);
-    GetDlgItemTextA(dialog, IDC_LOCAL_IP, report->localAddress, sizeof(report->localAddress));
-    GetDlgItemTextA(dialog, IDC_INTERNET_IP, report->internetAddress,
-                    sizeof(report->internetAddress));
-    GetDlgItemTextA(dialog, IDC_NOTES, report->note, sizeof(report->note));
-    DestroyWindow(dialog);
-    report->noteId = VerdictOf(report->note);
-    return true;
+void MakeReport(DetectionReport* report) {
+    // The run's own order: the Internet lookup first, whatever it gives.
+    char internetText[64];
+    char localText[64];
+    report->foundInternet = GetInternetAddress(internetText) != 0;
+    report->foundLocal = GetLocalAddress(localText) != 0;
+    ShowLookup(report->foundInternet, internetText, IDS_NO_INTERNET_IP, report->internetAddress,
+               sizeof(report->internetAddress));
+    ShowLookup(report->foundLocal, localText, IDS_NO_LOCAL_IP, report->localAddress,
+               sizeof(report->localAddress));
+    report->noteId =
+        ChooseVerdict(report->foundLocal, localText, report->foundInternet, internetText);
+    LoadText(report->noteId, report->note, sizeof(report->note));
 }
 
 bool ReportIsComplete(const DetectionReport* report) {
-    return FoundLocal(report->noteId) && FoundInternet(report->noteId);
+    return report->foundLocal && report->foundInternet;
 }
 
 void WriteTextReport(std::FILE* out, const DetectionReport* report) {
@@ -177,7 +169,7 @@ void WriteTextReport(std::FILE* out, const DetectionReport* report) {
 }
 
 void MakeDeepReport(const DetectionReport* report, DeepReport* deep) {
-    const char* internet = FoundInternet(report->noteId) ? report->internetAddress : nullptr;
+    const char* internet = report->foundInternet ? report->internetAddress : nullptr;
     FindPortMapping(&deep->mapping);
     deep->doubleNat = JudgeDoubleNat(&deep->mapping, internet);
     deep->incomingCall = CheckIncomingCall(g_echoUrl, internet);
@@ -191,17 +183,12 @@ void WriteDeepTextReport(std::FILE* out, const DeepReport* deep) {
 
 void WriteJsonReport(std::FILE* out, const DetectionReport* report, const DeepReport* deep) {
     std::fputc('{', out);
-    WriteJsonAddress(out, "local_address", FoundLocal(report->noteId), report->localAddress);
+    WriteJsonAddress(out, "local_address", report->foundLocal, report->localAddress);
     std::fputs(", ", out);
-    WriteJsonAddress(out, "internet_address", FoundInternet(report->noteId),
-                     report->internetAddress);
-    std::fprintf(out, ", \"behind_nat\": %s, \"note_id\": ", BehindNatOf(report->noteId));
-    if (report->noteId != 0) {
-        std::fprintf(out, "%u", report->noteId);
-    } else {
-        std::fputs("null", out);
-    }
-    std::fputs(", \"note\": ", out);
+    WriteJsonAddress(out, "internet_address", report->foundInternet, report->internetAddress);
+    std::fprintf(out,
+                 ", \"behind_nat\": %s, \"note_id\": %u, \"note\": ", BehindNatOf(report->noteId),
+                 report->noteId);
     WriteJsonString(out, report->note);
     if (deep != nullptr) {
         WriteJsonDeep(out, deep);

@@ -1,6 +1,6 @@
-// The report of one detection run, for scripts and monitoring: the main
-// dialog's own run on a copy of the dialog that is never shown, its fields
-// read back as the dialog would show them.
+// The report of one detection run, for scripts and monitoring: the two
+// lookups in the dialog's order and its verdict, each field's text as the
+// dialog shows it.
 #pragma once
 
 #include <cstdio>
@@ -16,11 +16,13 @@ struct DetectionReport {
     char localAddress[kReportFieldSize];    // the address, or the failure text
     char internetAddress[kReportFieldSize]; // the same
     char note[kReportNoteSize];
-    UINT noteId; // the string id of the note, 0 when it is none of the verdicts
+    UINT noteId; // the string id of the note
+    bool foundLocal;
+    bool foundInternet;
 };
 
-// Runs the detection once; false when the dialog cannot be made.
-bool MakeReport(DetectionReport* report);
+// Runs the detection once.
+void MakeReport(DetectionReport* report);
 
 // Both lookups found an address.
 bool ReportIsComplete(const DetectionReport* report);

@@ -1,9 +1,8 @@
 #include "detect/detection.h"
 
-#include <cstring>
-
 #include "address/internet_address.h"
 #include "address/local_address.h"
+#include "detect/verdict.h"
 
 // Puts a lookup's address into its field, or the field's failure text.
 static void ShowLookup(HWND dialog, int itemId, int found, const char* text, UINT failureId) {
@@ -12,20 +11,6 @@ static void ShowLookup(HWND dialog, int itemId, int found, const char* text, UIN
     } else {
         SetItemTextFromResource(dialog, itemId, failureId);
     }
-}
-
-// Texts are compared only when both lookups found an address; both are
-// formatted the same way, so equal texts mean equal addresses.
-static UINT ChooseVerdict(int foundLocal, const char* localText, int foundInternet,
-                          const char* internetText) {
-    if (foundLocal && foundInternet) {
-        return std::strcmp(localText, internetText) == 0 ? IDS_NOT_BEHIND_FIREWALL
-                                                         : IDS_BEHIND_FIREWALL;
-    }
-    if (foundLocal) {
-        return IDS_INTERNET_IP_UNDETERMINED;
-    }
-    return foundInternet ? IDS_LOCAL_IP_UNDETERMINED : IDS_NEITHER_IP_KNOWN;
 }
 
 void RunDetection(HWND dialog) {

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "detect/detect_ids.h"
-#include "platform/platform.h"
+#include "terminal/win32.h"
 
 // Fills the two address fields and the verdict note; returns when the run is
 // over and Refresh is enabled again.

@@ -1,14 +1,15 @@
-// The one include for operating-system calls. The program above this layer
-// calls the Win32 and Windows Sockets 1.1 names directly; on Windows they are
-// the system's own, and on POSIX systems the few of them that the program
-// uses are supplied here, each by the file that its section names.
+// The one include for operating-system calls below the dialog. The program
+// above this layer calls the Windows Sockets 1.1 and kernel32 names directly;
+// on Windows they are the system's own, and on POSIX systems the few of them
+// that the program uses are supplied here, each by the file that its section
+// names. The dialog's user32 and shell32 calls are the terminal's
+// (terminal/win32.h).
 #pragma once
 
 #ifdef _WIN32
 
 #include <windows.h>
 #include <winsock.h>
-#include <shellapi.h>
 
 #else
 
@@ -23,10 +24,6 @@
 // answers it.
 #include "platform/posix/winsock.h"
 
-// Exports from posix/listener.cpp: a listening port and one answer on it,
-// given beside the caller.
-#include "platform/posix/listener.h"
-
 // Exports from posix/text.cpp: lstrcpynA, wsprintfA and wvsprintfA.
 #include "platform/posix/text.h"
 
@@ -37,27 +34,12 @@
 // The basic Win32 types (posix/windef.h, declarations only).
 #include "platform/posix/windef.h"
 
-// Exports from terminal/user32.cpp: the dialog calls, over the dialog
-// manager of terminal/dialog.cpp and the view of terminal/terminal.cpp.
-#include "platform/terminal/user32.h"
-
-// Exports from terminal/shell32.cpp: ShellExecuteA.
-#include "platform/terminal/shell32.h"
-
-// Exports from terminal/module.cpp: GetModuleHandleA, the program's own
-// embedded resources.
-#include "platform/terminal/module.h"
-
-// Exports from terminal/winmain.cpp: RunWinMain, which the program's main
-// calls to start its WinMain.
-#include "platform/terminal/winmain.h"
-
 #endif
 
-// Exports from posix/socket_options.cpp and windows/socket_options.cpp: the
-// steady clock, the socket waits with their time-out and deadline, and the
-// sending options, in each platform's own form.
-#include "platform/socket_options.h"
+// Exports from posix/socket_waits.cpp and windows/socket_waits.cpp: the
+// steady clock, the connect and the socket waits with their time-out and
+// deadline, and the sending options, in each platform's own form.
+#include "platform/socket_waits.h"
 
 // Exports from instance.cpp: the program's module instance, written once
 // by WinMain before the dialog exists and read when strings are loaded.

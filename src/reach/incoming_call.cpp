@@ -12,6 +12,7 @@
 #include "http/exchange.h"
 #include "http/url.h"
 #include "platform/platform.h"
+#include "reach/listener.h"
 
 namespace {
 

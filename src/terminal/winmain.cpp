@@ -1,10 +1,10 @@
 // WinMain started with what Windows would give it.
-#include "platform/terminal/winmain.h"
+#include "terminal/winmain.h"
 
 #include <string>
 
-#include "platform/terminal/module.h"
-#include "platform/terminal/user32.h"
+#include "terminal/module.h"
+#include "terminal/user32.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // Compiled resource files (.res) and the Win32 resource formats in them.
-#include "platform/terminal/resources.h"
+#include "terminal/resources.h"
 
 #include <strings.h>
 

@@ -1,5 +1,5 @@
 // The dialog in a terminal, with ncurses.
-#include "platform/terminal/terminal.h"
+#include "terminal/terminal.h"
 
 #include <curses.h>
 #include <locale.h>

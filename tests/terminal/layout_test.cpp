@@ -6,8 +6,8 @@
 #include <string>
 
 #include "app/resource.h"
-#include "platform/terminal/layout.h"
-#include "platform/terminal/module.h"
+#include "terminal/layout.h"
+#include "terminal/module.h"
 #include "../detect/expected_texts.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <cerrno>
 #include <cstdint>
 
-#include "platform/terminal/shell32.h"
+#include "terminal/shell32.h"
 
 namespace {
 

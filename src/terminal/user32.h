@@ -44,11 +44,6 @@
 // user32
 INT_PTR DialogBoxParamA(HINSTANCE instance, LPCSTR templateName, HWND owner, DLGPROC procedure,
                         LPARAM initParam);
-// A modeless dialog has no view: it is never shown, and serves a caller that
-// wants the dialog's texts without a screen. DestroyWindow frees it.
-HWND CreateDialogParamA(HINSTANCE instance, LPCSTR templateName, HWND owner, DLGPROC procedure,
-                        LPARAM initParam);
-BOOL DestroyWindow(HWND window);
 BOOL EndDialog(HWND dialog, INT_PTR result);
 BOOL PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 HWND GetDlgItem(HWND dialog, int id);

@@ -3,7 +3,7 @@
 // dialog manager, and SIGINT, SIGTERM and SIGHUP as requests to end.
 #pragma once
 
-#include "platform/terminal/dialog.h"
+#include "terminal/dialog.h"
 
 struct TerminalView;
 

@@ -19,7 +19,7 @@
 #include "app/resource.h"
 #include "detect/detection.h"
 #include "platform/posix/signals.h"
-#include "platform/terminal/dialog.h"
+#include "terminal/dialog.h"
 #include "../detect/expected_texts.h"
 
 namespace {

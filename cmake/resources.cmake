@@ -35,6 +35,6 @@ function(marvoly_embed_resources target rc)
         COMMAND ${CMAKE_COMMAND} -DINPUT=${res} -DOUTPUT=${cpp} -P ${script}
         DEPENDS ${res} ${script}
         VERBATIM)
-    target_sources(${target} PRIVATE ${cpp} ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/module.cpp)
-    target_include_directories(${target} PRIVATE ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/../..)
+    target_sources(${target} PRIVATE ${cpp} ${PROJECT_SOURCE_DIR}/src/terminal/module.cpp)
+    target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR}/src)
 endfunction()

@@ -4,7 +4,7 @@
 #include <new>
 
 #include "platform/posix/text.h"
-#include "platform/terminal/terminal.h"
+#include "terminal/terminal.h"
 
 namespace {
 
@@ -72,36 +72,6 @@ INT_PTR DialogBoxParamA(HINSTANCE instance, LPCSTR templateName, HWND, DLGPROC p
     }
     delete modal;
     return result;
-}
-
-HWND CreateDialogParamA(HINSTANCE instance, LPCSTR templateName, HWND, DLGPROC procedure,
-                        LPARAM initParam) {
-    if (!IS_INTRESOURCE(templateName) || procedure == nullptr) {
-        return nullptr;
-    }
-    DialogTemplate* dialogTemplate = new (std::nothrow) DialogTemplate();
-    Dialog* dialog = new (std::nothrow) Dialog();
-    bool made = dialogTemplate != nullptr && dialog != nullptr &&
-                ResourceLoadDialog(instance, LOWORD(templateName), dialogTemplate);
-    if (made) {
-        DialogCreate(dialog, instance, dialogTemplate, procedure);
-        dialog->modeless = true;
-        DialogInit(dialog, initParam);
-    }
-    delete dialogTemplate;
-    if (!made) {
-        delete dialog;
-        return nullptr;
-    }
-    return &dialog->window;
-}
-
-BOOL DestroyWindow(HWND window) {
-    if (window == nullptr || window->control >= 0 || !window->dialog->modeless) {
-        return FALSE;
-    }
-    delete window->dialog;
-    return TRUE;
 }
 
 BOOL EndDialog(HWND dialog, INT_PTR result) {

@@ -1,7 +1,7 @@
 // The answering runs on a thread of its own, because the caller is held in
 // its own exchange with the peer until the peer has been answered. A pipe
 // tells it to stop; every wait is bounded by the time it was given.
-#include "platform/posix/listener.h"
+#include "reach/listener.h"
 
 #include "platform/platform.h"
 

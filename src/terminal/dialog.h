@@ -5,7 +5,7 @@
 // runs headless, fed with input by its caller.
 #pragma once
 
-#include "platform/terminal/layout.h"
+#include "terminal/layout.h"
 
 struct Dialog;
 struct TerminalView;
@@ -76,7 +76,6 @@ struct Dialog {
     int inputFirst;
     int inputCount;
     TerminalView* view; // null while headless
-    bool modeless;      // made by CreateDialogParamA, which the caller destroys
 };
 
 // Builds the controls from the template and lays them out; the dialog is

@@ -5,7 +5,7 @@
 
 #include <pthread.h>
 
-#include "platform/posix/winsock.h"
+#include "platform/platform.h"
 
 // A socket listening on every local IPv4 address at port, or INVALID_SOCKET
 // when the port cannot be had (another program holds it).

@@ -14,7 +14,7 @@
 #include <string>
 #include <thread>
 
-#include "platform/terminal/shell32.h"
+#include "terminal/shell32.h"
 
 namespace {
 

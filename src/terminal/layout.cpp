@@ -1,5 +1,5 @@
 // Dialog units to character cells, text shown with mnemonics, word wrap.
-#include "platform/terminal/layout.h"
+#include "terminal/layout.h"
 
 #include <cstring>
 

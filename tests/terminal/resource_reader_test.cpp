@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "app/resource.h"
-#include "platform/terminal/module.h"
-#include "platform/terminal/resources.h"
+#include "terminal/module.h"
+#include "terminal/resources.h"
 #include "../detect/expected_texts.h"
 
 namespace {

@@ -2,7 +2,7 @@
 // manager and the terminal view share.
 #pragma once
 
-#include "platform/terminal/resources.h"
+#include "terminal/resources.h"
 
 // The largest client area that fits a terminal of 80 by 24 with the frame
 // around it; the caption sits in the frame's top line.

@@ -1,5 +1,5 @@
 // The dialog manager: state, message queue and keyboard and mouse handling.
-#include "platform/terminal/dialog.h"
+#include "terminal/dialog.h"
 
 #include <cctype>
 
@@ -205,7 +205,6 @@ void DialogCreate(Dialog* dialog, HINSTANCE module, const DialogTemplate* dialog
     dialog->postedFirst = dialog->postedCount = 0;
     dialog->inputFirst = dialog->inputCount = 0;
     dialog->view = nullptr;
-    dialog->modeless = false;
     TakeEndRequest();
 }
 

@@ -6,7 +6,7 @@
 
 #include <cstddef>
 
-#include "platform/terminal/user32.h"
+#include "terminal/user32.h"
 
 // A module is the resource file that the program carries.
 struct HINSTANCE__ {

@@ -1,7 +1,7 @@
 // The program's own module: the compiled resource file embedded in it.
-#include "platform/terminal/module.h"
+#include "terminal/module.h"
 
-#include "platform/terminal/resources.h"
+#include "terminal/resources.h"
 
 extern const unsigned char g_programResources[];
 extern const std::size_t g_programResourcesSize;
