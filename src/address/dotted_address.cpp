@@ -3,14 +3,8 @@
 
 #include "platform/platform.h"
 
-namespace {
-
-const int kDottedSize = 16; // "255.255.255.255" and the terminator
-
-} // namespace
-
 void CopyDottedAddress(uint32_t address, char* text) {
     struct in_addr value;
     value.s_addr = address;
-    lstrcpynA(text, inet_ntoa(value), kDottedSize);
+    lstrcpynA(text, inet_ntoa(value), kDottedAddressSize);
 }

@@ -2,8 +2,8 @@
 // address-echo page reports it.
 #pragma once
 
-// 1 with the dotted address written into text (at least 16 bytes), else 0
-// with text untouched.
+// 1 with the dotted address written into text (at least kDottedAddressSize bytes,
+// address/dotted_address.h), else 0 with text untouched.
 int GetInternetAddress(char* text);
 int FetchInternetAddress(unsigned char* octets);
 

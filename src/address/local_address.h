@@ -3,8 +3,8 @@
 
 #include <cstdint>
 
-// 1 with the dotted address written into text (at least 16 bytes), else 0
-// with text untouched.
+// 1 with the dotted address written into text (at least kDottedAddressSize bytes,
+// address/dotted_address.h), else 0 with text untouched.
 int GetLocalAddress(char* text);
 int ResolveHostAddress(const char* hostName, uint32_t* address);
 uint32_t ChooseHostAddress(char** addressList);

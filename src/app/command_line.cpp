@@ -20,14 +20,12 @@ bool Refuse(CommandLine* command, const char* format, ...) {
 }
 
 // A URL that the exchange could ask: the HTTP scheme, a host, a port that
-// TCP has. Split into buffers as large as the exchange's.
+// TCP has.
 bool IsEchoUrl(const char* url) {
-    char scheme[20];
-    char host[128];
-    char path[2048];
-    int port;
-    SplitUrl(url, scheme, sizeof(scheme), host, sizeof(host), path, sizeof(path), &port);
-    return std::strcmp(scheme, "HTTP") == 0 && host[0] != '\0' && port > 0 && port <= 0xFFFF;
+    UrlParts parts;
+    SplitUrlParts(url, &parts);
+    return std::strcmp(parts.scheme, "HTTP") == 0 && parts.host[0] != '\0' && parts.port > 0 &&
+           parts.port <= 0xFFFF;
 }
 
 bool Is(const char* argument, const char* longName, const char* shortName) {

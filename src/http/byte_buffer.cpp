@@ -81,13 +81,3 @@ bool ByteBufferTerminate(ByteBuffer* buffer) {
     *buffer->pos = '\0';
     return true;
 }
-
-void FreeHttpResponse(HttpResponse* response) {
-    if (response == nullptr) {
-        return;
-    }
-    std::free(response->header);
-    response->header = nullptr;
-    std::free(response->body);
-    response->body = nullptr;
-}

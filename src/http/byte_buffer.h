@@ -1,5 +1,4 @@
-// A growable byte store, and the record in which one HTTP exchange hands its
-// response to the caller.
+// A growable byte store.
 #pragma once
 
 // The content is start .. pos; capacity starts at 10 and only ever doubles.
@@ -10,20 +9,10 @@ struct ByteBuffer {
     int capacity;
 };
 
-// header and body are heap blocks owned by whoever holds the record, each
-// ended by a NUL that bodyLength does not count. An empty record has both
-// pointers null.
-struct HttpResponse {
-    char* header;
-    char* body;
-    int bodyLength;
-};
-
 char* ByteBufferInit(ByteBuffer* buffer);
 void ByteBufferGrow(ByteBuffer* buffer);
 void ByteBufferPutByte(ByteBuffer* buffer, char byte);
 void ByteBufferAppend(ByteBuffer* buffer, const char* source, unsigned int count);
-void FreeHttpResponse(HttpResponse* response);
 
 // The buffers report nothing: a buffer whose block could not be had, or
 // that its owner gave up on, has no block at all (start null) and takes no

@@ -9,9 +9,6 @@
 
 namespace {
 
-const int kSchemeSize = 20;
-const int kHostSize = 128;
-const int kPathSize = 2048;
 const int kReceiveSize = 1024;
 
 // When the exchange in progress must be over, from the start of its connect;
@@ -21,8 +18,8 @@ long long g_deadline = 0;
 
 // What one request is made of, once the URL is split.
 struct Request {
-    char host[kHostSize];
-    char path[kPathSize];
+    char host[kUrlHostSize];
+    char path[kUrlPathSize];
     int port;
     const char* extraHeaders;
     const char* postData;
@@ -223,7 +220,7 @@ int ExchangeOverSocket(const Request* request, HttpResponse* response) {
 
 int HttpExchange(const char* url, const char* extraHeaders, const char* postData, int postLength,
                  HttpResponse* response) {
-    char scheme[kSchemeSize];
+    char scheme[kUrlSchemeSize];
     Request request;
     SplitUrl(url, scheme, sizeof(scheme), request.host, sizeof(request.host), request.path,
              sizeof(request.path), &request.port);
@@ -257,4 +254,14 @@ uint32_t ResolveFirstAddress(const char* host) {
 
 int SendString(SOCKET socket, const char* text) {
     return SendBytes(socket, text, (int)std::strlen(text));
+}
+
+void FreeHttpResponse(HttpResponse* response) {
+    if (response == nullptr) {
+        return;
+    }
+    std::free(response->header);
+    response->header = nullptr;
+    std::free(response->body);
+    response->body = nullptr;
 }

@@ -7,6 +7,18 @@
 #include "http/byte_buffer.h"
 #include "platform/platform.h"
 
+// header and body are heap blocks owned by whoever holds the record, each
+// ended by a NUL that bodyLength does not count. An empty record has both
+// pointers null.
+struct HttpResponse {
+    char* header;
+    char* body;
+    int bodyLength;
+};
+
+// Releases both blocks and leaves the record empty; null is no record.
+void FreeHttpResponse(HttpResponse* response);
+
 // The largest response header and body that an exchange takes. An echo
 // page's header is a few hundred bytes and its body a line; beyond these it
 // is no echo page, and the exchange fails rather than let a peer that never

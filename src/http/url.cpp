@@ -83,3 +83,8 @@ void SplitUrl(const char* url, char* scheme, int schemeSize, char* host, int hos
         *port = ParsePort(portText);
     }
 }
+
+void SplitUrlParts(const char* url, UrlParts* parts) {
+    SplitUrl(url, parts->scheme, sizeof(parts->scheme), parts->host, sizeof(parts->host),
+             parts->path, sizeof(parts->path), &parts->port);
+}

@@ -31,13 +31,10 @@ void MakeToken(char* token) {
 
 // The call-back page on the echo page's own host and port.
 void CallBackUrl(const char* echoUrl, const char* token, char* url, int size) {
-    char scheme[16];
-    char host[128];
-    char path[8];
-    int port;
-    SplitUrl(echoUrl, scheme, sizeof(scheme), host, sizeof(host), path, sizeof(path), &port);
-    char text[256];
-    wsprintfA(text, "http://%s:%d/firewall/reach.tpl?token=%s", host, port, token);
+    UrlParts parts;
+    SplitUrlParts(echoUrl, &parts);
+    char text[kUrlHostSize + 64];
+    wsprintfA(text, "http://%s:%d/firewall/reach.tpl?token=%s", parts.host, parts.port, token);
     lstrcpynA(url, text, size);
 }
 

@@ -39,12 +39,9 @@ bool CopyExternalAddress(uint32_t address, char* external) {
 
 // The host of the device's control URL, where it answered.
 void CopyUrlHost(const char* url, char* gateway) {
-    char scheme[16];
-    char host[64];
-    char path[8];
-    int port;
-    SplitUrl(url, scheme, sizeof(scheme), host, sizeof(host), path, sizeof(path), &port);
-    lstrcpynA(gateway, host, 16);
+    UrlParts parts;
+    SplitUrlParts(url, &parts);
+    lstrcpynA(gateway, parts.host, kDottedAddressSize);
 }
 
 // True when a valid gateway device answered, connected or not; the external

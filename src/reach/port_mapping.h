@@ -3,6 +3,8 @@
 // address says about a second translating router behind it.
 #pragma once
 
+#include "address/dotted_address.h"
+
 const int kMappingNone = 0;
 const int kMappingUpnp = 1;
 const int kMappingNatPmp = 2;
@@ -12,8 +14,8 @@ const int kMappingNatPmp = 2;
 // used (it says so itself when its own outside address is not public).
 struct PortMapping {
     int protocol;
-    char gateway[16];
-    char externalAddress[16];
+    char gateway[kDottedAddressSize];
+    char externalAddress[kDottedAddressSize];
 };
 
 // UPnP discovery and its valid gateway device first (about 2 s), else a

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "http/byte_buffer.h"
+#include "http/exchange.h"
 
 namespace {
 
