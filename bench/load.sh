@@ -13,12 +13,8 @@ rig_lib=$here/../tests/lib
 if [ -z "${MARVOLY_BENCH_NAMESPACE-}" ]; then
     MARVOLY_BENCH_NAMESPACE=1 exec sh "$rig_lib/private-net.sh" sh "$0" "$@"
 fi
-# shellcheck source=tests/lib/rig.sh
-. "$rig_lib/rig.sh"
-# shellcheck source=tests/lib/nginx.sh
-. "$rig_lib/nginx.sh"
-# shellcheck source=tests/lib/haproxy.sh
-. "$rig_lib/haproxy.sh"
+. "$rig_lib/use.sh"
+rig_use nginx haproxy
 seconds=${1-5}
 connections=${2-50}
 pairs=${3-5}

@@ -14,13 +14,13 @@ dir=$(mktemp -d /tmp/marvoly-memory.XXXXXX)
 session=mvh6mem$$
 cleanup() {
     tmux -S "$dir/tmux.sock" kill-server 2>/dev/null || true
-    sh "$here/../tests/service/echo_service.sh" stop "$dir/echo" || true
+    sh "$here/../tests/lib/echo_service.sh" stop "$dir/echo" || true
     rm -rf "$dir"
 }
 trap cleanup EXIT
 
 mkdir -p "$dir/echo"
-sh "$here/../tests/service/echo_service.sh" start "$dir/echo" "127.0.0.1:$port"
+sh "$here/../tests/lib/echo_service.sh" start "$dir/echo" "127.0.0.1:$port"
 tmux -S "$dir/tmux.sock" new-session -d -s "$session" -x 100 -y 30 "exec '$marvoly'"
 pid=$(tmux -S "$dir/tmux.sock" display-message -p -t "$session" '#{pane_pid}')
 tries=200

@@ -12,10 +12,8 @@ rig_lib=$here/../tests/lib
 if [ -z "${MARVOLY_BENCH_NAMESPACE-}" ]; then
     MARVOLY_BENCH_NAMESPACE=1 exec sh "$rig_lib/private-net.sh" sh "$0" "$@"
 fi
-# shellcheck source=tests/lib/rig.sh
-. "$rig_lib/rig.sh"
-# shellcheck source=tests/lib/nginx.sh
-. "$rig_lib/nginx.sh"
+. "$rig_lib/use.sh"
+rig_use nginx
 rig_begin "$here/../build/bench-rate-limit"
 rig_own nginx "$rig_dir/nginx"
 nginx_start "$rig_dir/nginx" "$here/../service/echo/marvoly-echo.conf" 127.0.0.1:80 shipped

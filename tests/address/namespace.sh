@@ -12,8 +12,8 @@
 # and iptables; elsewhere it ends with 77, a skip for CTest.
 set -eu
 rig_lib=$(cd "$(dirname "$0")/../lib" && pwd)
-. "$rig_lib/rig.sh"
-. "$rig_lib/netns.sh"
+. "$rig_lib/use.sh"
+rig_use netns
 
 netns_require iptables
 rig_begin "$1"

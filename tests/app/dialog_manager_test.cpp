@@ -20,7 +20,7 @@
 #include "detect/detection.h"
 #include "platform/posix/signals.h"
 #include "terminal/dialog.h"
-#include "../detect/expected_texts.h"
+#include "expected_texts.h"
 
 namespace {
 

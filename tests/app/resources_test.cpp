@@ -8,7 +8,7 @@
 
 #include "app/resource.h"
 #include "platform/platform.h"
-#include "../detect/expected_texts.h"
+#include "expected_texts.h"
 
 namespace {
 

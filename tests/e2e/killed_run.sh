@@ -13,7 +13,7 @@
 set -eu
 
 rig_lib=$(cd "$(dirname "$0")/../lib" && pwd)
-. "$rig_lib/rig.sh"
+. "$rig_lib/use.sh"
 
 base=$1 count=$2
 shift 2

@@ -1,11 +1,8 @@
-# Shared by the end-to-end scripts (sourced after tests/lib/rig.sh, not
-# run): the texts that the dialog shows, and small helpers to read what the
-# UI-automation program printed.
+# Shared by the end-to-end scripts of both programs (sourced after
+# tests/lib/use.sh, not run): the texts that the dialog shows, and small
+# helpers to read what the UI-automation program printed.
 # shellcheck shell=sh disable=SC2034
-note_not_behind="You appear to not be behind a firewall.  You should not have any problems running H.323 videoconferencing products such as Corimba from Tolvaric Software."
-note_behind="You appear to be behind a firewall.  You may experience problems with H.323 videoconferencing products.  In your current environment, you will be able to call others within your network, but might not be able to call Internet users."
-note_no_internet="Your Internet IP address cannot be determined.  You may not be connected to the Internet.  Connect and try again."
-text_no_internet="Unable to retrieve Internet IP address"
+rig_use texts
 
 # The note that belongs to two addresses that were both found.
 verdict_for() {

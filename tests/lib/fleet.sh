@@ -1,5 +1,5 @@
-# The echo service as a fleet, in namespaces of this run (sourced after
-# rig.sh, netns.sh, nginx.sh and haproxy.sh, not run):
+# The echo service as a fleet, in namespaces of this run (sourced through
+# use.sh, not run):
 #
 #   ROUTER --IF-- ID-lb (HAProxy, 203.0.113.80) --+-- ID-echo1 (nginx, 192.0.2.21)
 #                                                 +-- ID-echo2 (nginx, 192.0.2.22)
@@ -18,6 +18,8 @@
 # Everything goes with rig_end. Sets fleet_address, the balancer's address
 # (www.tolvaric.com for the clients).
 # shellcheck shell=sh disable=SC2034,SC2154
+
+rig_use netns nginx haproxy
 
 fleet_address=203.0.113.80
 fleet_balancer=192.0.2.10
@@ -46,12 +48,12 @@ fleet_up() {
         cp "$rig_lib/../../service/echo/marvoly-echo-balancers.conf" "$fleet_dir/"
         rig_own nginx "$fleet_dir"
         MARVOLY_NGINX_LOG=$fleet_log in_netns "$fleet_host" \
-            sh "$rig_lib/../service/echo_service.sh" start "$fleet_dir" "$fleet_host_address:80" \
+            sh "$rig_lib/echo_service.sh" start "$fleet_dir" "$fleet_host_address:80" \
             "$rig_lib/../../service/echo/marvoly-echo-proxied.conf" >&2
     done
     haproxy_start "$rig_dir/lb" :80 192.0.2.21:80 192.0.2.22:80 -- in_netns "$fleet_lb"
 }
 
 fleet_stop_host() {
-    sh "$rig_lib/../service/echo_service.sh" stop "$rig_dir/echo$1"
+    sh "$rig_lib/echo_service.sh" stop "$rig_dir/echo$1"
 }

@@ -13,8 +13,8 @@
 set -eu
 
 rig_lib=$(cd "$(dirname "$0")" && pwd)
-. "$rig_lib/rig.sh"
-. "$rig_lib/wine.sh"
+. "$rig_lib/use.sh"
+rig_use wine
 
 if [ "$1" = --inside ]; then
     shift

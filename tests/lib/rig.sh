@@ -106,6 +106,33 @@ rig_netns_exists() {
     ip netns list | awk '{ print $1 }' | grep -qxF "$1"
 }
 
+# A folder or file of this user's that nobody else may write: a record in
+# one of them was written by this user's own runs.
+rig_private() {
+    [ -n "$(find "$1" -maxdepth 0 -user "$(id -u)" ! -perm /022 2>/dev/null)" ]
+}
+
+# rig_checked KIND ARG...: true when the record is one a rig writes. Names
+# are this rig's own (mv, six letters or digits, a suffix) without a "/";
+# a Wine server is a system program of that name; the package is Marvoly's;
+# an nginx prefix lies inside the run's folder (rig_reaping).
+rig_checked() {
+    case "$1" in
+    pid) echo "$2 $3" | grep -Eqx '[0-9]+ [0-9]+' ;;
+    netns | etc) echo "$2" | grep -Eqx 'mv[0-9A-Za-z]{6}(-[0-9A-Za-z-]+)?' ;;
+    wine)
+        case "$2" in /usr/*/wineserver | /usr/*/wineserver64) ;; *) return 1 ;; esac
+        [ -x "$2" ] && [ -n "$(find "$2" -maxdepth 0 -user 0 ! -perm /022 2>/dev/null)" ]
+        ;;
+    nginx)
+        case "$2" in "$rig_reaping"/*) ;; *) return 1 ;; esac
+        case "$2" in */../* | */..) return 1 ;; esac
+        ;;
+    deb) [ "$2" = marvoly ] ;;
+    *) return 1 ;;
+    esac
+}
+
 # Ends one recorded thing; whatever is gone already is no failure.
 rig_undo() {
     rig_kind=$1
@@ -120,7 +147,7 @@ rig_undo() {
             WINEPREFIX=$2 timeout 30 "$1" -w
         fi
         ;;
-    nginx) sh "$rig_lib/../service/echo_service.sh" stop "$1" ;;
+    nginx) sh "$rig_lib/echo_service.sh" stop "$1" ;;
     deb)
         ! dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "ok installed" ||
             DEBIAN_FRONTEND=noninteractive timeout 120 apt-get remove -y -qq \
@@ -129,22 +156,31 @@ rig_undo() {
     esac
 }
 
-# rig_reap DIR: ends what DIR records, newest first, and removes DIR.
+# rig_reap DIR: ends what DIR records, newest first, and removes DIR. A
+# record that no rig writes is left alone, and said so.
 rig_reap() {
-    if [ -f "$1/own" ]; then
+    rig_reaping=$(cd "$1" 2>/dev/null && pwd -P) || return 0
+    if [ -f "$1/own" ] && rig_private "$1/own"; then
         sed '1!G;h;$!d' "$1/own" | while read -r rig_line; do
             # shellcheck disable=SC2086 # the recorded words
-            rig_undo $rig_line </dev/null || echo "could not end: $rig_line" >&2
+            if rig_checked $rig_line; then
+                rig_undo $rig_line </dev/null || echo "could not end: $rig_line" >&2
+            else
+                echo "not a rig's record, left alone: $rig_line" >&2
+            fi
         done
     fi
     rm -rf "$1"
 }
 
-# The folders under BASE of runs whose shell is gone. A folder without an
-# owner is a run killed before it could start anything, or a neighbour that
-# is just beginning: it goes once it is a minute old.
+# The folders under BASE of runs whose shell is gone, where BASE and the
+# folder are this user's alone. A folder without an owner is a run killed
+# before it could start anything, or a neighbour that is just beginning: it
+# goes once it is a minute old.
 rig_reap_dead() {
+    rig_private "$1" || fail "$1 may be written by others: no run folder in it is reaped"
     for rig_old in "$1"/run.*; do
+        [ -d "$rig_old" ] && rig_private "$rig_old" || continue
         if [ -f "$rig_old/owner" ]; then
             # shellcheck disable=SC2046 # pid and start time
             rig_alive $(cat "$rig_old/owner") || rig_reap "$rig_old"
@@ -156,7 +192,7 @@ rig_reap_dead() {
 
 rig_begin() {
     mkdir -p "$1"
-    rig_base=$(cd "$1" && pwd)
+    rig_base=$(cd "$1" && pwd -P)
     rig_reap_dead "$rig_base"
     rig_dir=$(mktemp -d "$rig_base/run.XXXXXX")
     echo "$$ $(rig_start_time $$)" >"$rig_dir/owner"
@@ -167,7 +203,7 @@ rig_begin() {
 
 rig_fixture() {
     mkdir -p "$1"
-    rig_dir=$(cd "$1" && pwd)
+    rig_dir=$(cd "$1" && pwd -P)
     rig_reap "$rig_dir"
     mkdir -p "$rig_dir"
     rig_id=mv$(od -An -N3 -tx1 /dev/urandom | tr -d ' \n')

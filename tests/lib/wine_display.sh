@@ -14,8 +14,8 @@
 set -eu
 
 rig_lib=$(cd "$(dirname "$0")" && pwd)
-. "$rig_lib/rig.sh"
-. "$rig_lib/xvfb.sh"
+. "$rig_lib/use.sh"
+rig_use xvfb
 
 action=$1 state=$2 wine_run=$3
 case $action in

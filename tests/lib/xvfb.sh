@@ -12,18 +12,27 @@
 #       DIR/xvfb.log.
 # shellcheck shell=sh
 
-# x_hello SOCKET COOKIE: true when the X server on the path SOCKET lets in
+# The cookie never stands on a command line, where every user of the
+# machine could read it: xauth and the greeting below take it on standard
+# input.
+#
+# x_hello SOCKET < COOKIE: true when the X server on the path SOCKET lets in
 # a client with COOKIE (hexadecimal).
 x_hello() {
     python3 -c '
 import socket, struct, sys
-name, data = b"MIT-MAGIC-COOKIE-1", bytes.fromhex(sys.argv[2])
+name, data = b"MIT-MAGIC-COOKIE-1", bytes.fromhex(sys.stdin.read().strip())
 pad = lambda b: b + b"\0" * (-len(b) % 4)
 s = socket.socket(socket.AF_UNIX)
 s.settimeout(5)
 s.connect(sys.argv[1])
 s.sendall(struct.pack("<cxHHHHxx", b"l", 11, 0, len(name), len(data)) + pad(name) + pad(data))
-sys.exit(0 if s.recv(1) == b"\1" else 1)' "$1" "$2" 2>/dev/null
+sys.exit(0 if s.recv(1) == b"\1" else 1)' "$1" 2>/dev/null
+}
+
+# x_cookie DISPLAY: adds the run's cookie for DISPLAY to the file.
+x_cookie() {
+    echo "add $1 . $rig_cookie" | xauth -q -f "$rig_x/xauthority" source -
 }
 
 xvfb_start() {
@@ -37,7 +46,7 @@ xvfb_start() {
     # The server reads every cookie of the file; a client looks for its
     # display's, which is added once the display is known.
     rm -f "$rig_x/xauthority" "$rig_x/display"
-    xauth -q -f "$rig_x/xauthority" add :0 . "$rig_cookie" 2>/dev/null
+    x_cookie :0 2>/dev/null
     # Xvfb writes the number to fd 3 once it accepts clients. Its output
     # goes to a file: the test run must not wait on a pipe that it holds.
     setsid Xvfb -displayfd 3 -auth "$rig_x/xauthority" -nolisten tcp -screen 0 "${2}x24" \
@@ -45,11 +54,11 @@ xvfb_start() {
     rig_own_pid $!
     wait_until 100 test -s "$rig_x/number" || fail "Xvfb did not start: $(cat "$rig_x/xvfb.log")"
     rig_number=$(cat "$rig_x/number")
-    x_hello "/tmp/.X11-unix/X$rig_number" "$rig_cookie" ||
+    echo "$rig_cookie" | x_hello "/tmp/.X11-unix/X$rig_number" ||
         fail "the socket of :$rig_number leads to another X server"
-    ! x_hello "/tmp/.X11-unix/X$rig_number" "$(od -An -N16 -tx1 /dev/urandom | tr -d ' \n')" ||
+    ! od -An -N16 -tx1 /dev/urandom | tr -d ' \n' | x_hello "/tmp/.X11-unix/X$rig_number" ||
         fail "the X server of :$rig_number lets in a client without the cookie"
-    xauth -q -f "$rig_x/xauthority" add ":$rig_number" . "$rig_cookie"
+    x_cookie ":$rig_number"
     echo ":$rig_number" >"$rig_x/display"
     export DISPLAY=":$rig_number" XAUTHORITY="$rig_x/xauthority"
 }

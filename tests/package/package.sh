@@ -12,7 +12,7 @@ set -eu
 
 here=$(cd "$(dirname "$0")" && pwd)
 rig_lib=$here/../lib
-. "$rig_lib/rig.sh"
+. "$rig_lib/use.sh"
 
 mode=${1-}
 build=${2-}

@@ -13,10 +13,8 @@ set -eu
 
 here=$(cd "$(dirname "$0")" && pwd)
 rig_lib=$here/../lib
-# shellcheck source=tests/lib/rig.sh
-. "$rig_lib/rig.sh"
-# shellcheck source=tests/lib/nginx.sh
-. "$rig_lib/nginx.sh"
+. "$rig_lib/use.sh"
+rig_use nginx
 # shellcheck source=tests/service/answers.sh disable=SC2034
 . "$here/answers.sh"
 

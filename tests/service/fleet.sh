@@ -1,6 +1,6 @@
 #!/bin/sh
 # The echo service as a fleet behind the real HAProxy, in the fleet mode of
-# the namespace scenarios' topology (tests/e2e/netns/topology.sh), with a
+# the namespace scenarios' topology (tests/lib/topology.sh), with a
 # second client that the router passes on without translation:
 #
 #   ID-client (10.84.0.2) ---+
@@ -14,14 +14,9 @@ set -eu
 
 here=$(cd "$(dirname "$0")" && pwd)
 rig_lib=$(cd "$here/../lib" && pwd)
-for part in rig netns nginx; do
-    # shellcheck source=/dev/null
-    . "$rig_lib/$part.sh"
-done
-# shellcheck source=tests/e2e/lib.sh
-. "$here/../e2e/lib.sh"
-# shellcheck source=tests/e2e/netns/topology.sh
-. "$here/../e2e/netns/topology.sh"
+. "$rig_lib/use.sh"
+rig_use netns nginx
+rig_use topology
 # shellcheck source=tests/service/answers.sh disable=SC2034
 . "$here/answers.sh"
 

@@ -8,7 +8,7 @@
 #include "app/resource.h"
 #include "terminal/layout.h"
 #include "terminal/module.h"
-#include "../detect/expected_texts.h"
+#include "expected_texts.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include "app/resource.h"
 #include "terminal/module.h"
 #include "terminal/resources.h"
-#include "../detect/expected_texts.h"
+#include "expected_texts.h"
 
 namespace {
 

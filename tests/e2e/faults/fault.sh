@@ -22,9 +22,8 @@ set -eu
 
 here=$(cd "$(dirname "$0")" && pwd)
 rig_lib=$(cd "$here/../../lib" && pwd)
-for part in rig xvfb wine terminal; do
-    . "$rig_lib/$part.sh"
-done
+. "$rig_lib/use.sh"
+rig_use xvfb wine terminal
 . "$here/../lib.sh"
 
 if [ "${1-}" != --inside ]; then

@@ -10,7 +10,7 @@ set -eu
 
 here=$(cd "$(dirname "$0")" && pwd)
 rig_lib=$(cd "$here/../../lib" && pwd)
-. "$rig_lib/rig.sh"
+. "$rig_lib/use.sh"
 . "$here/../lib.sh"
 
 program=$MARVOLY_E2E_PROGRAM

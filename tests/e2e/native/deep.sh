@@ -18,9 +18,8 @@ set -eu
 
 here=$(cd "$(dirname "$0")" && pwd)
 rig_lib=$here/../../lib
-. "$rig_lib/rig.sh"
-. "$rig_lib/netns.sh"
-. "$rig_lib/nginx.sh"
+. "$rig_lib/use.sh"
+rig_use netns nginx
 
 # scenario   network  router    echo   mapping     double NAT  incoming calls  note
 scenarios() {

@@ -11,8 +11,8 @@ set -eu
 
 here=$(cd "$(dirname "$0")" && pwd)
 rig_lib=$(cd "$here/../../lib" && pwd)
-. "$rig_lib/rig.sh"
-. "$rig_lib/terminal.sh"
+. "$rig_lib/use.sh"
+rig_use terminal
 . "$here/../lib.sh"
 
 program=$MARVOLY_E2E_PROGRAM

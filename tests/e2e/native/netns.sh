@@ -16,11 +16,10 @@ set -eu
 
 here=$(cd "$(dirname "$0")" && pwd)
 rig_lib=$(cd "$here/../../lib" && pwd)
-for part in rig netns terminal; do
-    . "$rig_lib/$part.sh"
-done
+. "$rig_lib/use.sh"
+rig_use netns terminal
 . "$here/../lib.sh"
-. "$here/../netns/topology.sh"
+rig_use topology
 
 mode=${1-}
 netns_require iptables nginx haproxy tmux

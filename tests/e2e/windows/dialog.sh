@@ -13,9 +13,9 @@
 set -eu
 
 here=$(cd "$(dirname "$0")" && pwd)
-rig_lib=$(cd "$here/../lib" && pwd)
-. "$rig_lib/rig.sh"
-. "$here/lib.sh"
+rig_lib=$(cd "$here/../../lib" && pwd)
+. "$rig_lib/use.sh"
+. "$here/../lib.sh"
 
 wine_run=$MARVOLY_E2E_WINE_RUN
 echo_log=$MARVOLY_E2E_ECHO_LOG

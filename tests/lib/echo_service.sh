@@ -11,7 +11,7 @@ set -eu
 
 here=$(cd "$(dirname "$0")" && pwd)
 # shellcheck source=tests/lib/nginx.sh
-. "$here/../lib/nginx.sh"
+. "$here/nginx.sh"
 
 usage() {
     echo "usage: $0 start DIR LISTEN [BLOCK [MODE]] | stop DIR" >&2

@@ -1,6 +1,5 @@
 # A small network of three namespaces of this run, for watching Marvoly
-# behind a router (sourced after tests/lib's rig.sh and netns.sh, and
-# ../lib.sh; needs root and Linux):
+# behind a router (sourced through use.sh; needs root and Linux):
 #
 #   ID-client --- ID-router --- ID-echo (nginx, the echo page)
 #
@@ -25,10 +24,9 @@
 # echo host; every namespace and the echo page go with rig_end.
 # shellcheck shell=sh disable=SC2034
 
-. "$rig_lib/haproxy.sh"
-. "$rig_lib/fleet.sh"
+rig_use netns haproxy fleet texts
 
-topology_echo_service="$rig_lib/../service/echo_service.sh"
+topology_echo_service="$rig_lib/echo_service.sh"
 
 # Addresses from the private and the documentation ranges only.
 topology_outer=203.0.113

@@ -22,11 +22,10 @@ set -eu
 
 here=$(cd "$(dirname "$0")" && pwd)
 rig_lib=$(cd "$here/../../lib" && pwd)
-for part in rig netns xvfb wine; do
-    . "$rig_lib/$part.sh"
-done
+. "$rig_lib/use.sh"
+rig_use netns xvfb wine
 . "$here/../lib.sh"
-. "$here/topology.sh"
+rig_use topology
 
 mode=${1-}
 netns_require iptables nginx haproxy Xvfb
