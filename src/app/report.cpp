@@ -64,14 +64,6 @@ const char* BehindNatOf(UINT noteId) {
     }
 }
 
-const char* const kIncomingTexts[] = {
-    "TCP port 1720 is reachable from the Internet",
-    "TCP port 1720 is not reachable from the Internet",
-    "not tested (port 1720 in use on this machine)",
-    "not tested (the echo service cannot call back)",
-    "not tested (the Internet lookup failed)",
-};
-
 const char* ProtocolName(int protocol, bool json) {
     if (protocol == kMappingUpnp) {
         return json ? "upnp" : "UPnP";
@@ -82,6 +74,28 @@ const char* ProtocolName(int protocol, bool json) {
 // A label and its text, the texts lined up as in the dialog.
 void WriteLine(std::FILE* out, const char* label, const char* text) {
     std::fprintf(out, "%-22s%s\n", label, text);
+}
+
+// Why port 1720 was not tested, by kCall value; null where it was.
+const char* const kIncomingReasons[] = {
+    nullptr,
+    nullptr,
+    "port 1720 in use on this machine",
+    "the echo service cannot call back",
+    "the Internet lookup failed",
+    "the echo service refused: too many checks from this address, try again in a minute",
+};
+
+void WriteIncomingCall(std::FILE* out, int incomingCall) {
+    char text[128];
+    if (incomingCall == kCallReachable) {
+        lstrcpynA(text, "TCP port 1720 is reachable from the Internet", sizeof(text));
+    } else if (incomingCall == kCallUnreachable) {
+        lstrcpynA(text, "TCP port 1720 is not reachable from the Internet", sizeof(text));
+    } else {
+        std::snprintf(text, sizeof(text), "not tested (%s)", kIncomingReasons[incomingCall]);
+    }
+    WriteLine(out, "Incoming calls:", text);
 }
 
 void WritePortMapping(std::FILE* out, const PortMapping* mapping) {
@@ -139,6 +153,13 @@ void WriteJsonDeep(std::FILE* out, const DeepReport* deep) {
     } else {
         std::fputs("null", out);
     }
+    std::fputs(", \"inbound_tcp_1720_reason\": ", out);
+    const char* reason = kIncomingReasons[deep->incomingCall];
+    if (reason != nullptr) {
+        WriteJsonString(out, reason);
+    } else {
+        std::fputs("null", out);
+    }
 }
 
 } // namespace
@@ -178,7 +199,7 @@ void MakeDeepReport(const DetectionReport* report, DeepReport* deep) {
 void WriteDeepTextReport(std::FILE* out, const DeepReport* deep) {
     WritePortMapping(out, &deep->mapping);
     WriteDoubleNat(out, deep);
-    WriteLine(out, "Incoming calls:", kIncomingTexts[deep->incomingCall]);
+    WriteIncomingCall(out, deep->incomingCall);
 }
 
 void WriteJsonReport(std::FILE* out, const DetectionReport* report, const DeepReport* deep) {

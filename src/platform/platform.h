@@ -27,8 +27,8 @@
 // Exports from posix/text.cpp: lstrcpynA, wsprintfA and wvsprintfA.
 #include "platform/posix/text.h"
 
-// Exports from posix/signals.cpp: SIGINT, SIGTERM, SIGHUP and SIGWINCH
-// caught, and the one pipe that the dialog's wait and the socket waits watch.
+// Exports from posix/signals.cpp: SIGINT, SIGTERM, SIGHUP, SIGQUIT and
+// SIGWINCH caught, and the one pipe that the dialog's wait and the socket waits watch.
 #include "platform/posix/signals.h"
 
 // The basic Win32 types (posix/windef.h, declarations only).

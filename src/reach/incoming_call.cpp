@@ -6,6 +6,7 @@
 // connection, so the machine was not reached.
 #include "reach/incoming_call.h"
 
+#include <cstdlib>
 #include <cstring>
 #include <random>
 
@@ -38,10 +39,20 @@ void CallBackUrl(const char* echoUrl, const char* token, char* url, int size) {
     lstrcpynA(url, text, size);
 }
 
-int ReadVerdict(const char* body, bool answered) {
-    if (body == nullptr) {
+// The status line's code, 0 when there is none.
+int StatusOf(const HttpResponse* response) {
+    const char* space = std::strchr(response->header, ' ');
+    return space != nullptr ? std::atoi(space + 1) : 0;
+}
+
+int ReadVerdict(const HttpResponse* response, bool answered) {
+    if (response->body == nullptr) {
         return kCallNoCallBack;
     }
+    if (StatusOf(response) == 429) {
+        return kCallRateLimited;
+    }
+    const char* body = response->body;
     if (std::strstr(body, "<body>reachable") != nullptr) {
         return answered ? kCallReachable : kCallUnreachable;
     }
@@ -75,7 +86,7 @@ int CheckIncomingCall(const char* echoUrl, const char* internetAddress) {
         HttpResponse response = {nullptr, nullptr, 0};
         bool asked = HttpExchange(url, nullptr, nullptr, 0, &response) == 0;
         bool answered = FinishAnswering(&answer);
-        verdict = ReadVerdict(asked ? response.body : nullptr, answered);
+        verdict = asked ? ReadVerdict(&response, answered) : kCallNoCallBack;
         FreeHttpResponse(&response);
     }
     closesocket(listener);

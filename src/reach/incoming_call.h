@@ -5,9 +5,10 @@
 
 const int kCallReachable = 0;
 const int kCallUnreachable = 1;
-const int kCallPortInUse = 2;  // another program holds port 1720 here
-const int kCallNoCallBack = 3; // the echo service gave no verdict
-const int kCallNoInternet = 4; // the echo page could not be reached before
+const int kCallPortInUse = 2;   // another program holds port 1720 here
+const int kCallNoCallBack = 3;  // the echo service gave no verdict
+const int kCallNoInternet = 4;  // the echo page could not be reached before
+const int kCallRateLimited = 5; // the service refused: too many checks from here
 
 const unsigned short kCallPort = 1720;
 

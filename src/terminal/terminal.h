@@ -1,6 +1,6 @@
 // The terminal view of a dialog, drawn with ncurses: the frame with the
 // caption, the controls from the template, keys and mouse clicks fed to the
-// dialog manager, and SIGINT, SIGTERM and SIGHUP as requests to end.
+// dialog manager, and SIGINT, SIGTERM, SIGHUP and SIGQUIT as requests to end.
 #pragma once
 
 #include "terminal/dialog.h"

@@ -32,8 +32,8 @@ OPENER
 #!/bin/sh
 PATH="$terminal_dir/bin:\$PATH"
 export PATH
-# Ctrl-C is for the program; this script must live on to see it end.
-trap : INT
+# Ctrl-C and Ctrl-\\ are for the program; this script must live on to see it end.
+trap : INT QUIT
 stty -g >"$terminal_dir/stty.before"
 $terminal_before
 sh -c 'echo \$\$ >"$terminal_dir/pid"; exec "\$@"' sh $terminal_program 2>"$terminal_dir/stderr"

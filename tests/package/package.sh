@@ -59,6 +59,10 @@ deb_package() {
         fail "apt-get: $(cat "$rig_dir/apt.log")"
     expect "installed version" "$(/usr/bin/marvoly --version)" "Marvoly 1.0.0.1"
     expect "manual page" "$(man -w marvoly)" /usr/share/man/man1/marvoly.1.gz
+    zcat /usr/share/doc/marvoly/changelog.gz | grep -q -- --deep ||
+        fail "the changelog does not tell of --deep"
+    MANWIDTH=200 man marvoly 2>/dev/null | sed -n '/^HISTORY/,$p' | grep -q -- --deep ||
+        fail "the manual page's history does not tell of --deep"
     rig_undo deb marvoly
     [ ! -e /usr/bin/marvoly ] || fail "the program is still there after removal"
 }

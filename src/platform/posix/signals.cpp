@@ -10,7 +10,7 @@
 
 namespace {
 
-const int kSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGWINCH};
+const int kSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGWINCH};
 const int kSignalCount = sizeof(kSignals) / sizeof(kSignals[0]);
 
 volatile sig_atomic_t g_endRequested = 0;

@@ -1,11 +1,12 @@
-// The signals of a terminal program: SIGINT, SIGTERM and SIGHUP ask it to
-// end, SIGWINCH tells that the terminal was resized. While they are caught,
+// The signals of a terminal program: SIGINT, SIGTERM, SIGHUP and SIGQUIT
+// (Ctrl-\, which would otherwise leave the terminal as the dialog set it)
+// ask it to end, SIGWINCH tells that the terminal was resized. While they are caught,
 // their handler only notes them and writes a byte to one pipe, which every
 // wait of the program watches: the dialog's wait for input and the socket
 // layer's waits alike, so that a request to end is served at once.
 #pragma once
 
-// Catches the four signals (with SA_RESTART) and opens the pipe; false when
+// Catches the five signals (with SA_RESTART) and opens the pipe; false when
 // no pipe can be had, and nothing is caught then.
 bool CatchSignals();
 // The handlers and the signal mask as they were before, the pipe closed.

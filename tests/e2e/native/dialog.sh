@@ -110,7 +110,7 @@ exit_button() {
 # The signal comes while the dialog waits, or (for SIGTERM) right at the
 # start, while the first runs may still be going.
 signals() {
-    for signal in TERM INT HUP TERM-early; do
+    for signal in TERM INT HUP QUIT TERM-early; do
         start_dialog "$work" "$program"
         if [ "$signal" = TERM-early ]; then
             wait_lines "$work/pid" 1 >/dev/null
@@ -124,11 +124,16 @@ signals() {
         [ ! -s "$work/stderr" ] || fail "it said: $(cat "$work/stderr")"
         stop_terminal
     done
-    start_dialog "$work" "$program"
-    wait_idle
-    keys C-c
-    wait_exit
-    check_restored
+    # Ctrl-C and Ctrl-\ (byte 1c), as the user types them.
+    for key in C-c '-H 1c'; do
+        start_dialog "$work" "$program"
+        wait_idle
+        # shellcheck disable=SC2086 # send-keys' flag and its byte
+        keys $key
+        wait_exit
+        check_restored
+        stop_terminal
+    done
 }
 
 # A key typed before the program has even started waits in the terminal
