@@ -6,8 +6,7 @@
 #   bench/memory.sh MARVOLY PORT   (MARVOLY built for http://127.0.0.1:PORT/...)
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
-marvoly=$1
-port=$2
+marvoly=$1 port=$2
 . "$here/loopback.sh"
 require_loopback "$marvoly" "$port"
 dir=$(mktemp -d /tmp/marvoly-memory.XXXXXX)

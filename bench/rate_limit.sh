@@ -9,10 +9,8 @@
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
 rig_lib=$here/../tests/lib
-if [ -z "${MARVOLY_BENCH_NAMESPACE-}" ]; then
-    MARVOLY_BENCH_NAMESPACE=1 exec sh "$rig_lib/private-net.sh" sh "$0" "$@"
-fi
 . "$rig_lib/use.sh"
+rig_private_net "$0" "$@"
 rig_use nginx
 rig_begin "$here/../build/bench-rate-limit"
 rig_own nginx "$rig_dir/nginx"

@@ -6,8 +6,7 @@
 #   bench/wire.sh BENCH_LOOKUP PORT    (nginx must answer on 127.0.0.1:PORT)
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
-lookup=$1
-port=$2
+lookup=$1 port=$2
 . "$here/loopback.sh"
 require_loopback "$lookup" "$port"
 capture=$(mktemp /tmp/marvoly-wire.XXXXXX.pcap)

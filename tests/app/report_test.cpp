@@ -75,19 +75,21 @@ struct DeepCase {
 const DeepCase kDeepCases[] = {
     {kMappingNone, "", "11.84.0.1", kCallUnreachable, "none found", "unknown",
      "TCP port 1720 is not reachable from the Internet",
-     ", \"port_mapping\": null, \"double_nat\": null, \"inbound_tcp_1720\": \"unreachable\"}\n"},
+     ", \"port_mapping\": null, \"double_nat\": null, \"inbound_tcp_1720\": \"unreachable\", "
+     "\"inbound_tcp_1720_reason\": null}\n"},
     {kMappingUpnp, "11.84.0.1", "11.84.0.1", kCallReachable,
      "UPnP on 10.84.0.1, external address 11.84.0.1", "no",
      "TCP port 1720 is reachable from the Internet",
      ", \"port_mapping\": {\"protocol\": \"upnp\", \"gateway\": \"10.84.0.1\", "
      "\"external_address\": \"11.84.0.1\"}, \"double_nat\": false, \"inbound_tcp_1720\": "
-     "\"reachable\"}\n"},
+     "\"reachable\", \"inbound_tcp_1720_reason\": null}\n"},
     {kMappingNatPmp, "192.168.1.2", "11.84.0.1", kCallPortInUse,
      "NAT-PMP on 10.84.0.1, external address 192.168.1.2",
      "yes (the router's external address 192.168.1.2 is not public)",
      "not tested (port 1720 in use on this machine)",
      ", \"port_mapping\": {\"protocol\": \"nat-pmp\", \"gateway\": \"10.84.0.1\", "
-     "\"external_address\": \"192.168.1.2\"}, \"double_nat\": true, \"inbound_tcp_1720\": null}\n"},
+     "\"external_address\": \"192.168.1.2\"}, \"double_nat\": true, \"inbound_tcp_1720\": null, "
+     "\"inbound_tcp_1720_reason\": \"port 1720 in use on this machine\"}\n"},
     {kMappingUpnp, "100.127.255.255", "11.84.0.1", kCallNoCallBack,
      "UPnP on 10.84.0.1, external address 100.127.255.255",
      "yes (the router's external address 100.127.255.255 is not public)",
@@ -107,13 +109,15 @@ const DeepCase kDeepCases[] = {
      "UPnP on 10.84.0.1, external address 11.84.0.1", "unknown",
      "not tested (the Internet lookup failed)",
      ", \"port_mapping\": {\"protocol\": \"upnp\", \"gateway\": \"10.84.0.1\", "
-     "\"external_address\": \"11.84.0.1\"}, \"double_nat\": null, \"inbound_tcp_1720\": null}\n"},
+     "\"external_address\": \"11.84.0.1\"}, \"double_nat\": null, \"inbound_tcp_1720\": null, "
+     "\"inbound_tcp_1720_reason\": \"the Internet lookup failed\"}\n"},
     {kMappingUpnp, "", "11.84.0.1", kCallUnreachable,
      "UPnP on 10.84.0.1, no public external address",
      "yes (the router has no public external address)",
      "TCP port 1720 is not reachable from the Internet",
      ", \"port_mapping\": {\"protocol\": \"upnp\", \"gateway\": \"10.84.0.1\", "
-     "\"external_address\": null}, \"double_nat\": true, \"inbound_tcp_1720\": \"unreachable\"}\n"},
+     "\"external_address\": null}, \"double_nat\": true, \"inbound_tcp_1720\": \"unreachable\", "
+     "\"inbound_tcp_1720_reason\": null}\n"},
 };
 
 } // namespace

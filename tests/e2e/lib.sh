@@ -1,7 +1,10 @@
-# Shared by the end-to-end scripts of both programs (sourced after
-# tests/lib/use.sh, not run): the texts that the dialog shows, and small
+# Shared by the end-to-end scripts of both programs, one folder down
+# (sourced, not run, once they have set here to their own folder): the rig
+# library (tests/lib/use.sh), the texts that the dialog shows, and small
 # helpers to read what the UI-automation program printed.
 # shellcheck shell=sh disable=SC2034
+rig_lib=$(cd "$here/../../lib" && pwd)
+. "$rig_lib/use.sh"
 rig_use texts
 
 # The note that belongs to two addresses that were both found.

@@ -5,6 +5,9 @@
 #   rig_use PART...   sources each named part of this folder once, for
 #                     example rig_use netns nginx; a part that needs
 #                     another names it itself
+#   rig_private_net SCRIPT ARG...  runs SCRIPT again with ARGs in network
+#                     namespaces of its own (private-net.sh) unless it is
+#                     in them already; call it first
 #
 # The parts: netns, nginx, haproxy, fleet, topology, terminal, wine, xvfb,
 # texts (the texts that the program shows, from texts.txt).
@@ -20,4 +23,9 @@ rig_use() {
         rig_used="${rig_used-} $rig_part"
         . "$rig_lib/$rig_part.sh"
     done
+}
+
+rig_private_net() {
+    [ -n "${MARVOLY_PRIVATE_NET-}" ] ||
+        MARVOLY_PRIVATE_NET=1 exec sh "$rig_lib/private-net.sh" sh "$@"
 }

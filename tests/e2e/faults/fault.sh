@@ -21,10 +21,8 @@
 set -eu
 
 here=$(cd "$(dirname "$0")" && pwd)
-rig_lib=$(cd "$here/../../lib" && pwd)
-. "$rig_lib/use.sh"
-rig_use xvfb wine terminal
 . "$here/../lib.sh"
+rig_use xvfb wine terminal
 
 if [ "${1-}" != --inside ]; then
     [ "$(id -u)" -eq 0 ] || skip "network namespaces need root"

@@ -9,8 +9,6 @@
 set -eu
 
 here=$(cd "$(dirname "$0")" && pwd)
-rig_lib=$(cd "$here/../../lib" && pwd)
-. "$rig_lib/use.sh"
 . "$here/../lib.sh"
 
 program=$MARVOLY_E2E_PROGRAM

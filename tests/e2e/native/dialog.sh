@@ -10,10 +10,8 @@
 set -eu
 
 here=$(cd "$(dirname "$0")" && pwd)
-rig_lib=$(cd "$here/../../lib" && pwd)
-. "$rig_lib/use.sh"
-rig_use terminal
 . "$here/../lib.sh"
+rig_use terminal
 
 program=$MARVOLY_E2E_PROGRAM
 echo_log=$MARVOLY_E2E_ECHO_LOG

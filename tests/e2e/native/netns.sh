@@ -15,10 +15,8 @@
 set -eu
 
 here=$(cd "$(dirname "$0")" && pwd)
-rig_lib=$(cd "$here/../../lib" && pwd)
-. "$rig_lib/use.sh"
-rig_use netns terminal
 . "$here/../lib.sh"
+rig_use netns terminal
 rig_use topology
 
 mode=${1-}

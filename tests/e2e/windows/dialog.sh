@@ -13,8 +13,6 @@
 set -eu
 
 here=$(cd "$(dirname "$0")" && pwd)
-rig_lib=$(cd "$here/../../lib" && pwd)
-. "$rig_lib/use.sh"
 . "$here/../lib.sh"
 
 wine_run=$MARVOLY_E2E_WINE_RUN

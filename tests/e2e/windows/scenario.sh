@@ -21,10 +21,8 @@
 set -eu
 
 here=$(cd "$(dirname "$0")" && pwd)
-rig_lib=$(cd "$here/../../lib" && pwd)
-. "$rig_lib/use.sh"
-rig_use netns xvfb wine
 . "$here/../lib.sh"
+rig_use netns xvfb wine
 rig_use topology
 
 mode=${1-}
