@@ -1,0 +1,111 @@
+#include "reach/readiness.h"
+
+#include "reach/incoming_call.h"
+#include "reach/port_mapping.h"
+
+namespace {
+
+const ReadinessAnswer kUnknown = {"unknown", "not found out", nullptr};
+
+ReadinessAnswer CallsOut(const ReadinessFacts* facts) {
+    if (facts->tcp1720Out == kFactYes) {
+        return {"yes", "TCP port 1720 to the Internet passes", nullptr};
+    }
+    if (facts->tcp1720Out == kFactNo) {
+        return {"no", "TCP port 1720 to the Internet is blocked",
+                "Have the firewall allow outbound TCP port 1720, or call through a gatekeeper or "
+                "proxy that can be reached otherwise."};
+    }
+    return kUnknown;
+}
+
+ReadinessAnswer CallsIn(const ReadinessFacts* facts) {
+    if (facts->incomingCall == kCallReachable) {
+        return {"yes", "TCP port 1720 is reachable from the Internet", nullptr};
+    }
+    if (facts->doubleNat == kDoubleNatYes) {
+        return {"relay", "a second translating router further out (double NAT)",
+                "Incoming calls need a gatekeeper or relay outside, or a public address for "
+                "this network."};
+    }
+    bool unreachable = facts->incomingCall == kCallUnreachable;
+    if (unreachable && facts->sameAddress) {
+        return {"port-forward", "a firewall drops incoming connections to TCP port 1720",
+                "Have the firewall let TCP port 1720 in to this machine."};
+    }
+    if (facts->behindNat && (unreachable || facts->portMapping != kMappingNone)) {
+        return {"port-forward", "behind a translating router that does not forward TCP port 1720",
+                "Forward TCP port 1720 on the router to this machine (or let the H.323 program "
+                "map it, where the router offers port mapping)."};
+    }
+    return kUnknown;
+}
+
+ReadinessAnswer Media(const ReadinessFacts* facts) {
+    if (facts->udpPasses == kFactNo) {
+        return {"blocked", "UDP to the Internet does not pass",
+                "Have the firewall allow outbound UDP, or calls connect without picture or "
+                "sound."};
+    }
+    if (facts->udpPasses != kFactYes) {
+        return kUnknown;
+    }
+    if (!facts->behindNat || facts->mapping == kBehaviourEndpointIndependent) {
+        return {"direct", "UDP passes, and the router keeps one mapping for every destination",
+                nullptr};
+    }
+    if (facts->mapping == kBehaviourUnknown) {
+        return kUnknown;
+    }
+    return {"traversal", "the router gives every destination a new mapping",
+            "Use an H.323 program with H.460.18/19 firewall traversal, or a media relay."};
+}
+
+ReadinessAnswer Quality(const ReadinessFacts* facts) {
+    switch (facts->grade) {
+    case kGradeGood:
+        return {"good", "little loss, jitter and delay", nullptr};
+    case kGradeFair:
+        return {"fair", "some loss, jitter or delay",
+                "Calls may break up now and then; a wired connection or a less busy link helps."};
+    case kGradePoor:
+        return {"poor", "much loss, jitter or delay",
+                "Calls will break up; use a wired connection or a less busy link."};
+    default:
+        return kUnknown;
+    }
+}
+
+ReadinessAnswer Alg(const ReadinessFacts* facts) {
+    if (facts->algRewrites == kFactYes) {
+        return {"rewrites", "the router rewrites H.323 call signalling (an H.323 ALG)",
+                "If calls connect with one-way or no audio or video, turn the router's H.323 ALG "
+                "(helper, fixup) off."};
+    }
+    if (facts->algRewrites == kFactNo && facts->algPinhole == kFactYes) {
+        return {"pinholes", "something on the path opens ports for the calls it sees",
+                "If calls connect with one-way or no audio or video, turn the router's H.323 ALG "
+                "(helper, fixup) off."};
+    }
+    if (facts->algRewrites == kFactNo && facts->algPinhole == kFactNo) {
+        return {"none", "the call signalling passes unchanged", nullptr};
+    }
+    return kUnknown;
+}
+
+} // namespace
+
+void JudgeReadiness(const ReadinessFacts* facts, Readiness* readiness) {
+    readiness->callsOut = CallsOut(facts);
+    readiness->callsIn = CallsIn(facts);
+    readiness->media = Media(facts);
+    readiness->quality = Quality(facts);
+    readiness->alg = Alg(facts);
+    bool callsHindered = readiness->callsIn.advice != nullptr ||
+                         readiness->callsOut.advice != nullptr ||
+                         readiness->media.advice != nullptr;
+    readiness->noteCaveat = facts->sameAddress && callsHindered
+                                ? "The note says only that the two addresses are the same; a "
+                                  "firewall can still stop calls."
+                                : nullptr;
+}

@@ -1,0 +1,98 @@
+// The readiness answers, row by row, from the facts that --deep finds.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "reach/incoming_call.h"
+#include "reach/port_mapping.h"
+#include "reach/readiness.h"
+
+namespace {
+
+// Behind a plain translating router that lets everything out: the start of
+// every row, which changes what it names.
+const ReadinessFacts kPlainNat = {true,
+                                  false,
+                                  kMappingNone,
+                                  kDoubleNatUnknown,
+                                  kCallUnreachable,
+                                  kFactYes,
+                                  kFactYes,
+                                  kBehaviourEndpointIndependent,
+                                  kGradeGood,
+                                  kFactNo,
+                                  kFactNo};
+
+struct ReadinessCase {
+    const char* name;
+    ReadinessFacts facts;
+    const char* words; // calls out, calls in, media, quality, ALG
+    bool caveat;
+};
+
+ReadinessFacts With(void (*change)(ReadinessFacts*)) {
+    ReadinessFacts facts = kPlainNat;
+    change(&facts);
+    return facts;
+}
+
+const ReadinessCase kCases[] = {
+    {"plain NAT", kPlainNat, "yes port-forward direct good none", false},
+    {"reachable", With([](ReadinessFacts* f) { f->incomingCall = kCallReachable; }),
+     "yes yes direct good none", false},
+    {"double NAT", With([](ReadinessFacts* f) { f->doubleNat = kDoubleNatYes; }),
+     "yes relay direct good none", false},
+    {"routed behind a firewall", With([](ReadinessFacts* f) {
+         f->behindNat = false;
+         f->sameAddress = true;
+         f->mapping = kBehaviourUnknown;
+     }),
+     "yes port-forward direct good none", true},
+    {"routed and open", With([](ReadinessFacts* f) {
+         f->behindNat = false;
+         f->sameAddress = true;
+         f->incomingCall = kCallReachable;
+     }),
+     "yes yes direct good none", false},
+    {"1720 out blocked", With([](ReadinessFacts* f) { f->tcp1720Out = kFactNo; }),
+     "no port-forward direct good none", false},
+    {"UDP dropped", With([](ReadinessFacts* f) { f->udpPasses = kFactNo; }),
+     "yes port-forward blocked good none", false},
+    {"symmetric NAT",
+     With([](ReadinessFacts* f) { f->mapping = kBehaviourAddressAndPortDependent; }),
+     "yes port-forward traversal good none", false},
+    {"lossy", With([](ReadinessFacts* f) { f->grade = kGradePoor; }),
+     "yes port-forward direct poor none", false},
+    {"ALG rewrites", With([](ReadinessFacts* f) { f->algRewrites = f->algPinhole = kFactYes; }),
+     "yes port-forward direct good rewrites", false},
+    {"ALG pinholes", With([](ReadinessFacts* f) { f->algPinhole = kFactYes; }),
+     "yes port-forward direct good pinholes", false},
+    {"nothing known", With([](ReadinessFacts* f) {
+         f->behindNat = false;
+         f->incomingCall = kCallNoInternet;
+         f->tcp1720Out = f->udpPasses = f->algRewrites = f->algPinhole = kFactUnknown;
+         f->grade = kGradeUnknown;
+     }),
+     "unknown unknown unknown unknown unknown", false},
+};
+
+TEST(Readiness, AnswersEachRow) {
+    for (const ReadinessCase& row : kCases) {
+        Readiness readiness;
+        JudgeReadiness(&row.facts, &readiness);
+        const ReadinessAnswer* answers[] = {&readiness.callsOut, &readiness.callsIn,
+                                            &readiness.media, &readiness.quality, &readiness.alg};
+        std::string words;
+        for (const ReadinessAnswer* answer : answers) {
+            words += std::string(words.empty() ? "" : " ") + answer->word;
+            // Whatever is not plainly fine says what to do.
+            bool fine = std::string(" yes direct good none unknown ")
+                            .find(std::string(" ") + answer->word + " ") != std::string::npos;
+            EXPECT_EQ(fine, answer->advice == nullptr) << row.name << ": " << answer->word;
+        }
+        EXPECT_EQ(row.words, words) << row.name;
+        EXPECT_EQ(row.caveat, readiness.noteCaveat != nullptr) << row.name;
+    }
+}
+
+} // namespace
