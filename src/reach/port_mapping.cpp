@@ -1,17 +1,21 @@
 // The router's own answer about port mapping: UPnP through miniupnpc, then
 // NAT-PMP through libnatpmp. Only questions are asked; no mapping is made.
+// miniupnpc bounds each read but neither the whole exchange nor what it
+// keeps of a device's description, so UPnP is asked in a child process of
+// bounded time and memory.
 #include "reach/port_mapping.h"
 
 #include <miniupnpc/miniupnpc.h>
 #include <miniupnpc/upnpcommands.h>
 #include <natpmp.h>
 
+#include <strings.h>
+
 #include <cstdint>
 #include <cstring>
 
 #include "address/dotted_address.h"
 #include "address/local_address.h"
-#include "http/url.h"
 #include "platform/platform.h"
 
 namespace {
@@ -20,6 +24,12 @@ namespace {
 // within milliseconds, and one that is not there costs the whole wait.
 const int kDiscoveryMs = 2000;
 const int kNatPmpMs = 2000;
+// The device's description and the questions after the discovery: a router
+// answers them within milliseconds too.
+const int kQuestionsMs = 2000;
+// What the child may map beyond the program: a router's description is a
+// few KiB.
+const long long kUpnpBytes = 4 << 20;
 
 // The search asks for all three at once and waits once, instead of waiting
 // out each kind in turn.
@@ -37,24 +47,62 @@ bool CopyExternalAddress(uint32_t address, char* external) {
     return true;
 }
 
-// The host of the device's control URL, where it answered.
-void CopyUrlHost(const char* url, char* gateway) {
-    char scheme[16];
-    char host[64];
-    char path[8];
-    int port;
-    SplitUrl(url, scheme, sizeof(scheme), host, sizeof(host), path, sizeof(path), &port);
-    lstrcpynA(gateway, host, 16);
+// The default gateway, as libnatpmp finds it (no packet is sent for that),
+// written as a dotted address; false when there is none.
+bool FindGateway(char* gateway) {
+    natpmp_t session;
+    if (initnatpmp(&session, 0, 0) < 0) {
+        return false;
+    }
+    CopyDottedAddress(session.gateway, gateway);
+    closenatpmp(&session);
+    return true;
 }
 
-// True when a valid gateway device answered, connected or not; the external
-// address is written only when it reports a usable one.
-bool AskUpnp(PortMapping* mapping) {
-    int error = 0;
-    struct UPNPDev* devices = upnpDiscoverDevices(kGatewayKinds, kDiscoveryMs, nullptr, "",
-                                                  UPNP_LOCAL_PORT_ANY, 0, 2, &error, 1);
-    if (devices == nullptr) {
+// Whether url is an HTTP URL on exactly that host.
+bool IsOnHost(const char* url, const char* host) {
+    const char scheme[] = "http://";
+    size_t schemeLength = sizeof(scheme) - 1;
+    size_t hostLength = std::strlen(host);
+    if (strncasecmp(url, scheme, schemeLength) != 0 ||
+        std::strncmp(url + schemeLength, host, hostLength) != 0) {
         return false;
+    }
+    char after = url[schemeLength + hostLength];
+    return after == ':' || after == '/';
+}
+
+// Only the default gateway's devices are believed: anyone on the LAN can
+// answer the search and name a description on any host at all.
+struct UPNPDev* KeepGatewayDevices(struct UPNPDev* devices, const char* gateway) {
+    struct UPNPDev* kept = nullptr;
+    struct UPNPDev* dropped = nullptr;
+    while (devices != nullptr) {
+        struct UPNPDev* next = devices->pNext;
+        struct UPNPDev** list = IsOnHost(devices->descURL, gateway) ? &kept : &dropped;
+        devices->pNext = *list;
+        *list = devices;
+        devices = next;
+    }
+    freeUPNPDevlist(dropped);
+    return kept;
+}
+
+// The default gateway's own valid gateway device, connected or not, when
+// one answered; the external address is written only when it reports a
+// usable one.
+void AskUpnp(PortMapping* mapping) {
+    char gateway[16];
+    if (!FindGateway(gateway)) {
+        return;
+    }
+    int error = 0;
+    struct UPNPDev* devices =
+        KeepGatewayDevices(upnpDiscoverDevices(kGatewayKinds, kDiscoveryMs, nullptr, "",
+                                               UPNP_LOCAL_PORT_ANY, 0, 2, &error, 1),
+                           gateway);
+    if (devices == nullptr) {
+        return;
     }
     struct UPNPUrls urls;
     struct IGDdatas data;
@@ -62,19 +110,29 @@ bool AskUpnp(PortMapping* mapping) {
     int found = UPNP_GetValidIGD(devices, &urls, &data, lanAddress, sizeof(lanAddress));
     freeUPNPDevlist(devices);
     if (found == 0) {
-        return false;
+        return;
     }
-    bool valid = found == 1 || found == 2;
-    if (valid) {
+    if (found == 1 || found == 2) {
         mapping->protocol = kMappingUpnp;
-        CopyUrlHost(urls.controlURL, mapping->gateway);
+        lstrcpynA(mapping->gateway, gateway, sizeof(mapping->gateway));
         char external[40] = "";
         if (UPNP_GetExternalIPAddress(urls.controlURL, data.first.servicetype, external) == 0) {
             CopyExternalAddress(inet_addr(external), mapping->externalAddress);
         }
     }
     FreeUPNPUrls(&urls);
-    return valid;
+}
+
+// The child answers with its whole record; no child, no UPnP.
+bool AskUpnpBounded(PortMapping* mapping) {
+    BoundedChild child;
+    int started = StartBoundedChild(&child, kDiscoveryMs + kQuestionsMs, kUpnpBytes);
+    if (started == kInChild) {
+        AskUpnp(mapping);
+        AnswerParent(&child, mapping, sizeof(*mapping));
+    }
+    return started == kInParent && AwaitChild(&child, mapping, sizeof(*mapping)) &&
+           mapping->protocol == kMappingUpnp;
 }
 
 // libnatpmp repeats the request with doubling waits for about a minute;
@@ -120,7 +178,7 @@ bool IsSharedAddress(const unsigned char* octets) {
 
 void FindPortMapping(PortMapping* mapping) {
     std::memset(mapping, 0, sizeof(*mapping));
-    bool upnp = AskUpnp(mapping);
+    bool upnp = AskUpnpBounded(mapping);
     if (upnp && mapping->externalAddress[0] != '\0') {
         return;
     }
