@@ -38,6 +38,7 @@ no-js        nat      -         plain  none        unknown     no-call-back    1
 rogue-slow   nat      slow      js     none        unknown     unreachable     101
 rogue-huge   nat      huge      js     none        unknown     unreachable     101
 rogue-host   nat      elsewhere js     none        unknown     unreachable     101
+silent-peer  routed   silent    js     none        unknown     reachable       100
 TABLE
 }
 
@@ -173,6 +174,20 @@ router_extra() {
     # router's own address, or on another host with a gateway's description.
     slow | huge) start_rogue "$router_extra" "$gateway" ;;
     elsewhere) in_netns "$router" ip addr add "$lan.3/24" dev r0 && start_rogue elsewhere "$lan.3" ;;
+    # A stranger that connects to the client's 1720 whenever it can and says
+    # nothing. The echo host's first SYN of each run is dropped and its retry
+    # a second later passes, so that the stranger is always there first.
+    silent)
+        for hold in '--rcheck --seconds 2 -j ACCEPT' '--set -j DROP'; do
+            # shellcheck disable=SC2086 # the words of the rule
+            in_netns "$router" iptables -A FORWARD -p tcp --syn --dport 1720 -m recent --name held $hold
+        done
+        ip netns exec "$router" python3 -c "import socket, time
+while True:
+    try: socket.create_connection(('$local_address', 1720)).recv(1)
+    except OSError: time.sleep(0.02)" &
+        rig_own_pid $!
+        ;;
     esac
 }
 
