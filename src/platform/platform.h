@@ -24,6 +24,10 @@
 // answers it.
 #include "platform/posix/winsock.h"
 
+// Exports from posix/bounded_child.cpp: work in a child process bounded in
+// time and memory, and the record it hands back.
+#include "platform/posix/bounded_child.h"
+
 // Exports from posix/text.cpp: lstrcpynA, wsprintfA and wvsprintfA.
 #include "platform/posix/text.h"
 

@@ -1,11 +1,16 @@
 // The answering runs on a thread of its own, because the caller is held in
 // its own exchange with the peer until the peer has been answered. A pipe
-// tells it to stop; every wait is bounded by the time it was given.
+// tells it to stop. Port 1720 is scanned all day on the Internet, and most
+// when it is open: every connection of the window is read at once, each for
+// a short while of its own, so that a stranger who connects and says
+// nothing never keeps the call waiting. Only poll waits, so the thread ends
+// as soon as it is told.
 #include "reach/listener.h"
 
 #include "platform/platform.h"
 
 #include <errno.h>
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -18,59 +23,124 @@ namespace {
 // The call is a request line and a few header lines: what does not fit is
 // not the call we wait for.
 const int kRequestSize = 512;
+// A caller asks at once; one that has not within this is not the call.
+const int kReadMs = 1000;
+const int kCallers = 16;
+const int kBacklog = 64;
+
+// One accepted connection and what it has sent so far.
+struct Caller {
+    SOCKET socket; // INVALID_SOCKET while the place is free
+    long long deadline;
+    int used;
+    char text[kRequestSize + 1];
+};
 
 int Left(long long deadline) {
     long long left = deadline - SteadyMilliseconds();
     return left > 0 ? (int)left : 0;
 }
 
-// 0 when the time ran out or the stop came, 1 when socket has input. The
-// program's signal pipe is left to the caller's own waits.
-int WaitOrStop(SOCKET socket, int stop, long long deadline) {
-    struct pollfd entries[2] = {{socket, POLLIN, 0}, {stop, POLLIN, 0}};
-    for (;;) {
-        int ready = poll(entries, 2, Left(deadline));
-        if (ready > 0) {
-            return entries[1].revents == 0 ? 1 : 0;
+// The stop pipe, the listener while a place is free, and every caller; a
+// free place is -1, which poll passes over.
+void Watch(const CallAnswer* answer, const Caller* callers, struct pollfd* entries) {
+    bool room = false;
+    for (int i = 0; i < kCallers; ++i) {
+        entries[2 + i] = {callers[i].socket, POLLIN, 0};
+        room = room || callers[i].socket == INVALID_SOCKET;
+    }
+    entries[0] = {answer->stop[0], POLLIN, 0};
+    entries[1] = {room ? answer->listener : INVALID_SOCKET, POLLIN, 0};
+}
+
+// The window's end, or a caller's read deadline when that comes first.
+long long NextWake(const Caller* callers, long long end) {
+    for (int i = 0; i < kCallers; ++i) {
+        if (callers[i].socket != INVALID_SOCKET && callers[i].deadline < end) {
+            end = callers[i].deadline;
         }
-        if (ready == 0 || errno != EINTR) {
-            return 0;
+    }
+    return end;
+}
+
+void Drop(Caller* caller) {
+    close(caller->socket);
+    caller->socket = INVALID_SOCKET;
+}
+
+// The listener does not block: a connection that went away before it was
+// taken costs nothing.
+void AcceptCallers(SOCKET listener, Caller* callers) {
+    for (int i = 0; i < kCallers; ++i) {
+        if (callers[i].socket != INVALID_SOCKET) {
+            continue;
         }
+        callers[i].socket = accept(listener, nullptr, nullptr);
+        if (callers[i].socket == INVALID_SOCKET) {
+            return;
+        }
+        callers[i].deadline = SteadyMilliseconds() + kReadMs;
+        callers[i].used = 0;
     }
 }
 
-// Reads until the request is there, the peer stops, or the room is full.
-bool HeardRequest(SOCKET connection, const CallAnswer* answer, long long deadline) {
-    char text[kRequestSize + 1];
-    int used = 0;
-    while (used < kRequestSize && WaitOrStop(connection, answer->stop[0], deadline)) {
-        ssize_t got = recv(connection, text + used, (size_t)(kRequestSize - used), 0);
-        if (got <= 0) {
-            return false;
-        }
-        used += (int)got;
-        text[used] = '\0';
-        if (std::strstr(text, answer->request) != nullptr) {
-            return true;
-        }
+// Reads what the caller has sent, when poll saw something; true when that
+// holds the request and the reply went out. The caller is let go once it
+// is answered, stops, fills its room without asking or runs out of time.
+bool Serve(Caller* caller, short events, const CallAnswer* answer) {
+    if (caller->socket == INVALID_SOCKET) {
+        return false;
     }
-    return false;
+    if (SteadyMilliseconds() >= caller->deadline) {
+        Drop(caller);
+        return false;
+    }
+    if (events == 0) {
+        return false;
+    }
+    ssize_t got = recv(caller->socket, caller->text + caller->used,
+                       (size_t)(kRequestSize - caller->used), MSG_DONTWAIT);
+    if (got <= 0) {
+        Drop(caller);
+        return false;
+    }
+    caller->used += (int)got;
+    caller->text[caller->used] = '\0';
+    bool asked = std::strstr(caller->text, answer->request) != nullptr;
+    size_t length = std::strlen(answer->reply);
+    bool answered = asked && send(caller->socket, answer->reply, length,
+                                  MSG_NOSIGNAL | MSG_DONTWAIT) == (ssize_t)length;
+    if (asked || caller->used == kRequestSize) {
+        Drop(caller);
+    }
+    return answered;
 }
 
 void* Answer(void* argument) {
     CallAnswer* answer = (CallAnswer*)argument;
-    long long deadline = SteadyMilliseconds() + answer->milliseconds;
-    while (!answer->answered && WaitOrStop(answer->listener, answer->stop[0], deadline)) {
-        SOCKET connection = accept(answer->listener, nullptr, nullptr);
-        if (connection == INVALID_SOCKET) {
-            continue;
+    long long end = SteadyMilliseconds() + answer->milliseconds;
+    Caller callers[kCallers];
+    for (Caller& caller : callers) {
+        caller.socket = INVALID_SOCKET;
+    }
+    struct pollfd entries[kCallers + 2];
+    while (!answer->answered && SteadyMilliseconds() < end) {
+        Watch(answer, callers, entries);
+        if ((poll(entries, kCallers + 2, Left(NextWake(callers, end))) < 0 && errno != EINTR) ||
+            entries[0].revents != 0) {
+            break;
         }
-        if (HeardRequest(connection, answer, deadline)) {
-            size_t length = std::strlen(answer->reply);
-            answer->answered =
-                send(connection, answer->reply, length, MSG_NOSIGNAL) == (ssize_t)length;
+        if (entries[1].revents != 0) {
+            AcceptCallers(answer->listener, callers);
         }
-        close(connection);
+        for (int i = 0; i < kCallers && !answer->answered; ++i) {
+            answer->answered = Serve(&callers[i], entries[2 + i].revents, answer);
+        }
+    }
+    for (Caller& caller : callers) {
+        if (caller.socket != INVALID_SOCKET) {
+            Drop(&caller);
+        }
     }
     return nullptr;
 }
@@ -93,7 +163,8 @@ SOCKET ListenOnPort(unsigned short port) {
     address.sin_port = htons(port);
     address.sin_addr.s_addr = htonl(INADDR_ANY);
     if (bind(listener, (const struct sockaddr*)&address, sizeof(address)) != 0 ||
-        listen(listener, 4) != 0) {
+        listen(listener, kBacklog) != 0 ||
+        fcntl(listener, F_SETFL, fcntl(listener, F_GETFL) | O_NONBLOCK) != 0) {
         close(listener);
         return INVALID_SOCKET;
     }

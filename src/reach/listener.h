@@ -12,8 +12,9 @@
 SOCKET ListenOnPort(unsigned short port);
 
 // One answer on a listening socket: the first connection whose first bytes
-// hold request gets reply, and then the answering ends. Connections that do
-// not ask for it are closed unanswered. The caller fills the first four
+// hold request gets reply, and then the answering ends. Connections are read
+// side by side, each for about a second; those that do not ask for it are
+// closed unanswered. The caller fills the first four
 // fields; the rest belong to the answering.
 struct CallAnswer {
     SOCKET listener;

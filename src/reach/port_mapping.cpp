@@ -1,5 +1,8 @@
 // The router's own answer about port mapping: UPnP through miniupnpc, then
 // NAT-PMP through libnatpmp. Only questions are asked; no mapping is made.
+// miniupnpc bounds each read but neither the whole exchange nor what it
+// keeps of a device's description, so UPnP is asked in a child process of
+// bounded time and memory.
 #include "reach/port_mapping.h"
 
 #include <miniupnpc/miniupnpc.h>
@@ -20,6 +23,12 @@ namespace {
 // within milliseconds, and one that is not there costs the whole wait.
 const int kDiscoveryMs = 2000;
 const int kNatPmpMs = 2000;
+// The device's description and the questions after the discovery: a router
+// answers them within milliseconds too.
+const int kQuestionsMs = 2000;
+// What the child may map beyond the program: a router's description is a
+// few KiB.
+const long long kUpnpBytes = 4 << 20;
 
 // The search asks for all three at once and waits once, instead of waiting
 // out each kind in turn.
@@ -37,21 +46,56 @@ bool CopyExternalAddress(uint32_t address, char* external) {
     return true;
 }
 
-// The host of the device's control URL, where it answered.
-void CopyUrlHost(const char* url, char* gateway) {
-    UrlParts parts;
-    SplitUrlParts(url, &parts);
-    lstrcpynA(gateway, parts.host, kDottedAddressSize);
+// The default gateway, as libnatpmp finds it (no packet is sent for that),
+// written as a dotted address; false when there is none.
+bool FindGateway(char* gateway) {
+    natpmp_t session;
+    if (initnatpmp(&session, 0, 0) < 0) {
+        return false;
+    }
+    CopyDottedAddress(session.gateway, gateway);
+    closenatpmp(&session);
+    return true;
 }
 
-// True when a valid gateway device answered, connected or not; the external
-// address is written only when it reports a usable one.
-bool AskUpnp(PortMapping* mapping) {
+// Whether url is an HTTP URL on exactly that host.
+bool IsOnHost(const char* url, const char* host) {
+    UrlParts parts;
+    SplitUrlParts(url, &parts);
+    return std::strcmp(parts.scheme, "HTTP") == 0 && std::strcmp(parts.host, host) == 0;
+}
+
+// Only the default gateway's devices are believed: anyone on the LAN can
+// answer the search and name a description on any host at all.
+struct UPNPDev* KeepGatewayDevices(struct UPNPDev* devices, const char* gateway) {
+    struct UPNPDev* kept = nullptr;
+    struct UPNPDev* dropped = nullptr;
+    while (devices != nullptr) {
+        struct UPNPDev* next = devices->pNext;
+        struct UPNPDev** list = IsOnHost(devices->descURL, gateway) ? &kept : &dropped;
+        devices->pNext = *list;
+        *list = devices;
+        devices = next;
+    }
+    freeUPNPDevlist(dropped);
+    return kept;
+}
+
+// The default gateway's own valid gateway device, connected or not, when
+// one answered; the external address is written only when it reports a
+// usable one.
+void AskUpnp(PortMapping* mapping) {
+    char gateway[kDottedAddressSize];
+    if (!FindGateway(gateway)) {
+        return;
+    }
     int error = 0;
-    struct UPNPDev* devices = upnpDiscoverDevices(kGatewayKinds, kDiscoveryMs, nullptr, "",
-                                                  UPNP_LOCAL_PORT_ANY, 0, 2, &error, 1);
+    struct UPNPDev* devices =
+        KeepGatewayDevices(upnpDiscoverDevices(kGatewayKinds, kDiscoveryMs, nullptr, "",
+                                               UPNP_LOCAL_PORT_ANY, 0, 2, &error, 1),
+                           gateway);
     if (devices == nullptr) {
-        return false;
+        return;
     }
     struct UPNPUrls urls;
     struct IGDdatas data;
@@ -59,19 +103,29 @@ bool AskUpnp(PortMapping* mapping) {
     int found = UPNP_GetValidIGD(devices, &urls, &data, lanAddress, sizeof(lanAddress));
     freeUPNPDevlist(devices);
     if (found == 0) {
-        return false;
+        return;
     }
-    bool valid = found == 1 || found == 2;
-    if (valid) {
+    if (found == 1 || found == 2) {
         mapping->protocol = kMappingUpnp;
-        CopyUrlHost(urls.controlURL, mapping->gateway);
+        lstrcpynA(mapping->gateway, gateway, sizeof(mapping->gateway));
         char external[40] = "";
         if (UPNP_GetExternalIPAddress(urls.controlURL, data.first.servicetype, external) == 0) {
             CopyExternalAddress(inet_addr(external), mapping->externalAddress);
         }
     }
     FreeUPNPUrls(&urls);
-    return valid;
+}
+
+// The child answers with its whole record; no child, no UPnP.
+bool AskUpnpBounded(PortMapping* mapping) {
+    BoundedChild child;
+    int started = StartBoundedChild(&child, kDiscoveryMs + kQuestionsMs, kUpnpBytes);
+    if (started == kInChild) {
+        AskUpnp(mapping);
+        AnswerParent(&child, mapping, sizeof(*mapping));
+    }
+    return started == kInParent && AwaitChild(&child, mapping, sizeof(*mapping)) &&
+           mapping->protocol == kMappingUpnp;
 }
 
 // libnatpmp repeats the request with doubling waits for about a minute;
@@ -117,7 +171,7 @@ bool IsSharedAddress(const unsigned char* octets) {
 
 void FindPortMapping(PortMapping* mapping) {
     std::memset(mapping, 0, sizeof(*mapping));
-    bool upnp = AskUpnp(mapping);
+    bool upnp = AskUpnpBounded(mapping);
     if (upnp && mapping->externalAddress[0] != '\0') {
         return;
     }

@@ -18,9 +18,10 @@ struct PortMapping {
     char externalAddress[kDottedAddressSize];
 };
 
-// UPnP discovery and its valid gateway device first (about 2 s), else a
-// NAT-PMP public-address request to the default gateway (about 2 s).
-// Nothing is mapped or changed on the router.
+// UPnP discovery and the default gateway's own valid gateway device first
+// (about 2 s, never more than 4 s whatever a device sends), else a NAT-PMP
+// public-address request to the default gateway (about 2 s). Nothing is
+// mapped or changed on the router.
 void FindPortMapping(PortMapping* mapping);
 
 const int kDoubleNatUnknown = -1;

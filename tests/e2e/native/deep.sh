@@ -35,6 +35,10 @@ double       double   upnp      js     no-address  yes         unreachable     1
 in-use       nat      hold-1720 js     none        unknown     in-use          101
 no-js        nat      -         plain  none        unknown     no-call-back    101
 limited      nat      limit     js     none        unknown     limited         101
+rogue-slow   nat      slow      js     none        unknown     unreachable     101
+rogue-huge   nat      huge      js     none        unknown     unreachable     101
+rogue-host   nat      elsewhere js     none        unknown     unreachable     101
+silent-peer  routed   silent    js     none        unknown     reachable       100
 TABLE
 }
 
@@ -49,7 +53,7 @@ set -- $row
 network=$2 router_extra=$3 echo_kind=$4
 want_mapping=$5 want_double=$6 want_incoming=$7 want_note=$8
 
-netns_require iptables nginx python3 curl /usr/sbin/miniupnpd
+netns_require iptables nginx python3 curl /usr/sbin/miniupnpd /usr/bin/time
 rig_begin "$MARVOLY_E2E_WORK/deep"
 client=$rig_id-client router=$rig_id-router carrier=$rig_id-carrier echo=$rig_id-echo
 lan=10.84.0
@@ -129,8 +133,9 @@ CONF
         fail "miniupnpd did not start: $(cat "$rig_dir/miniupnpd.log")"
 }
 
-listening_on_1720() {
-    in_netns "$1" ss -Hltn 'sport = :1720' | grep -q .
+# listening NAMESPACE t|u PORT
+listening() {
+    in_netns "$1" ss -Hl"$2"n "sport = :$3" | grep -q .
 }
 
 # start_on_1720 NAMESPACE CODE: Python's CODE, with s listening on 1720.
@@ -141,7 +146,7 @@ s.bind(('0.0.0.0', 1720))
 s.listen(1)
 $2" &
     rig_own_pid $!
-    wait_until 50 listening_on_1720 "$1" || fail "nothing came to listen on $1's port 1720"
+    wait_until 50 listening "$1" t 1720 || fail "nothing came to listen on $1's port 1720"
 }
 
 router_extra() {
@@ -168,7 +173,32 @@ router_extra() {
     c = s.accept()[0]
     c.sendall(b"HTTP/1.0 404 Not Found\r\n\r\n" + c.recv(512))
     c.close()' ;;
+    # A device on the LAN that answers discovery and then misbehaves: on the
+    # router's own address, or on another host with a gateway's description.
+    slow | huge) start_rogue "$router_extra" "$gateway" ;;
+    elsewhere) in_netns "$router" ip addr add "$lan.3/24" dev r0 && start_rogue elsewhere "$lan.3" ;;
+    # A stranger that connects to the client's 1720 whenever it can and says
+    # nothing. The echo host's first SYN of each run is dropped and its retry
+    # a second later passes, so that the stranger is always there first.
+    silent)
+        for hold in '--rcheck --seconds 2 -j ACCEPT' '--set -j DROP'; do
+            # shellcheck disable=SC2086 # the words of the rule
+            in_netns "$router" iptables -A FORWARD -p tcp --syn --dport 1720 -m recent --name held $hold
+        done
+        ip netns exec "$router" python3 -c "import socket, time
+while True:
+    try: socket.create_connection(('$local_address', 1720)).recv(1)
+    except OSError: time.sleep(0.02)" &
+        rig_own_pid $!
+        ;;
     esac
+}
+
+start_rogue() {
+    ip netns exec "$router" python3 "$here/rogue_upnp.py" "$@" >"$rig_dir/rogue.log" 2>&1 &
+    rig_own_pid $!
+    wait_until 50 listening "$router" u 1900 ||
+        fail "the rogue device did not start: $(cat "$rig_dir/rogue.log")"
 }
 
 # The echo host serves the shipped block with its call-back page, or the
@@ -252,17 +282,20 @@ text_field() {
 }
 
 # run MODE: marvoly MODE --deep in the client, its output in $rig_dir/MODE,
-# its exit status checked and its time within the bound.
+# its exit status checked and its time and memory within the bounds.
 run() {
     started=$(date +%s%N)
     status=0
-    timeout 30 ip netns exec "$client" "$MARVOLY_E2E_PROGRAM" "--$1" --deep \
+    /usr/bin/time -f %M -o "$rig_dir/$1.kib" \
+        timeout 30 ip netns exec "$client" "$MARVOLY_E2E_PROGRAM" "--$1" --deep \
         >"$rig_dir/$1" 2>"$rig_dir/$1.err" || status=$?
     took=$((($(date +%s%N) - started) / 1000000))
-    echo "--- marvoly --$1 --deep ($took ms)"
+    peak=$(tail -n 1 "$rig_dir/$1.kib")
+    echo "--- marvoly --$1 --deep ($took ms, at most $peak KiB of memory)"
     cat "$rig_dir/$1" "$rig_dir/$1.err"
     expect "exit status of --$1 --deep" "$status" 0
     [ "$took" -lt 10000 ] || fail "--$1 --deep took $took ms, more than 10 s"
+    [ "$peak" -lt 16384 ] || fail "--$1 --deep took $peak KiB of memory, more than 16 MiB"
 }
 
 build_network
