@@ -10,6 +10,7 @@ set -eu
 
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/../lib.sh"
+rig_use schema
 
 program=$MARVOLY_E2E_PROGRAM
 echo_log=$MARVOLY_E2E_ECHO_LOG
@@ -36,6 +37,7 @@ field() {
 
 check_found_json() {
     expect "exit code, lines, requests" "$rc $(line_count "$work/out") $(requests)" "0 1 1"
+    check_report_schema "$work/out"
     expect "keys" "$(field keys)" "local_address,internet_address,behind_nat,note_id,note"
     expect "Internet address" "$(field internet_address)" 127.0.0.1
     is_dotted_quad "$(field local_address)" || fail "local address: $(field local_address)"
@@ -76,6 +78,7 @@ echo_down() {
     expect "exit code, requests" "$rc $(requests)" "1 0"
     expect "Internet address, behind NAT, note" \
         "$(field internet_address) $(field behind_nat) $(field note_id)" "null null 105"
+    check_report_schema "$work/out"
     expect "note" "$(field note)" "$note_no_internet"
     is_dotted_quad "$(field local_address)" || fail "local address: $(field local_address)"
     run --report --echo-url="$url"
