@@ -3,8 +3,8 @@
 # asks): first one nginx with the direct block, then HAProxy with the
 # shipped haproxy.cfg in front of two nginx hosts with the proxied block.
 # Everything runs on loopback in a network namespace of its own, on the
-# machine's cores, with the blocks as shipped but for the rate limit,
-# raised out of reach since all the load comes from one address.
+# machine's cores, with the blocks and haproxy.cfg as shipped but for their
+# limits per address, raised out of reach since all the load comes from one.
 #
 #   bench/load.sh [SECONDS [CONNECTIONS [PAIRS]]]   defaults 5 50 5
 set -eu
@@ -18,7 +18,7 @@ connections=${2-50}
 pairs=${3-5}
 blocks=$here/../service/echo
 rig_begin "$here/../build/bench-load"
-export MARVOLY_NGINX_CONNECTIONS=4096
+export MARVOLY_NGINX_CONNECTIONS=4096 MARVOLY_HAPROXY_UNLIMITED=1
 
 
 # load NAME URL: one wrk run, summed up as "NAME rps p50 p99" in

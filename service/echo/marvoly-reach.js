@@ -30,9 +30,14 @@ function answer(r) {
     const token = r.args.token;
     const address = r.variables.remote_addr;
     // A token of exactly 16 hex digits, and an IPv4 caller: the only URL
-    // this page can ever fetch is http://CALLER:1720/marvoly/HEX.
+    // this page can ever fetch is http://CALLER:1720/marvoly/HEX. The caller
+    // must be one that may be called (marvoly-callers.conf): never this host
+    // itself, 0.0.0.0 (which is this host too), a broadcast or multicast
+    // address, nor a private one unless the operator allows it; without
+    // that file's variable, no one.
     if (typeof token !== 'string' || !/^[0-9a-fA-F]{16}$/.test(token) ||
-        !/^[0-9]{1,3}(\.[0-9]{1,3}){3}$/.test(address)) {
+        !/^[0-9]{1,3}(\.[0-9]{1,3}){3}$/.test(address) ||
+        r.variables.marvoly_callable !== '1') {
         r.return(400);
         return;
     }

@@ -6,7 +6,9 @@
 #       BIND ([address]:port) and its server lines replaced by one per SERVER
 #       (address:port), and starts HAProxy on it as a daemon through RUNNER
 #       (for example in_netns NAME), recorded for rig_end. Returns once it
-#       listens, within 10 s.
+#       listens, within 10 s. With MARVOLY_HAPROXY_UNLIMITED set, it
+#       refuses no source for its connections, so that load from one
+#       address measures the balancer.
 # shellcheck shell=sh disable=SC2154
 
 haproxy_shipped=$rig_lib/../../service/echo/haproxy.cfg
@@ -23,7 +25,8 @@ haproxy_start() {
     [ $# -eq 0 ] || shift
     mkdir -p "$haproxy_dir"
     # The first server line becomes the list; the other ones go.
-    awk -v bind="$haproxy_bind" -v servers="$haproxy_servers" '
+    awk -v bind="$haproxy_bind" -v servers="$haproxy_servers" -v unlimited="${MARVOLY_HAPROXY_UNLIMITED-}" '
+        unlimited != "" && /^[[:space:]]*tcp-request connection reject/ { next }
         /^[[:space:]]*bind[[:space:]]/ { sub(/bind[[:space:]].*/, "bind " bind) }
         /^[[:space:]]*server[[:space:]]/ {
             if (!done) {

@@ -5,7 +5,8 @@
 #       starts nginx as a daemon with prefix DIR, serving the server block
 #       file BLOCK (for example service/echo/marvoly-echo.conf) with the
 #       address and port of its listen line set to LISTEN (127.0.0.1:18480,
-#       or 80 in a namespace); the line's other parameters stay. MODE:
+#       or 80 in a namespace); the line's other parameters stay, and its
+#       logs in /var/log/nginx/ are written in DIR instead. MODE:
 #         counted   (default) one line per request in DIR/access.log, or
 #                   in MARVOLY_NGINX_LOG, which several may share: the
 #                   block's own "access_log off;" is replaced in DIR's copy.
@@ -13,15 +14,16 @@
 #                   health checks of haproxy.cfg are not written.
 #         shipped   the block exactly as shipped, under an http {} that logs
 #                   to DIR/access.log and DIR/error.log as Debian's does
-#         unlimited as shipped (no log), but with the rate limit and its
-#                   burst raised out of reach, so that load from one
-#                   address measures the page and the limiter's work, not
-#                   refusals
+#         unlimited as shipped (no log), but with the rate limit, its
+#                   burst and the connection limits raised out of reach,
+#                   so that load from one address measures the page and
+#                   the limiter's work, not refusals
 #       Files that the block includes by a relative name are read from DIR:
-#       write them there first. A block with js_ directives gets nginx's
-#       JavaScript module loaded, and the scripts it imports are copied
-#       from beside it. Returns when the page answers, within 10 s
-#       (access.log emptied again), or fails with error.log shown.
+#       those not written there (or older there) are copied from beside the
+#       block. A block with js_ directives gets nginx's JavaScript module
+#       loaded, and the scripts it imports are copied from beside it.
+#       Returns when the page answers, within 10 s (access.log emptied
+#       again), or fails with error.log shown.
 #   nginx_stop DIR
 #       stops the nginx of DIR by its pid; nothing to do is no failure.
 #
@@ -70,13 +72,14 @@ nginx_write_config() {
     nginx_mode=$4
     nginx_one_line "$nginx_block" '^[[:space:]]*listen[[:space:]]' || return 1
     nginx_edit="s|^\([[:space:]]*listen[[:space:]]\{1,\}\)[^[:space:];]*|\1$nginx_listen|"
+    nginx_edit="$nginx_edit;s|/var/log/nginx/|$nginx_dir/|"
     case "$nginx_mode" in
     counted)
         nginx_one_line "$nginx_block" '^[[:space:]]*access_log[[:space:]]\{1,\}off;' || return 1
         nginx_edit="$nginx_edit;s|^\([[:space:]]*access_log\)[[:space:]]\{1,\}off;|\1 $nginx_log marvoly_rig if=\$marvoly_rig_counted;|"
         ;;
     shipped) ;;
-    unlimited) nginx_edit="$nginx_edit;s|rate=[0-9]*r/s|rate=1000000r/s|;s|burst=[0-9]*|burst=1000000|" ;;
+    unlimited) nginx_edit="$nginx_edit;s|rate=[0-9]*r/s|rate=1000000r/s|;s|burst=[0-9]*|burst=1000000|;s|\(limit_conn [a-z_]*\) [0-9]*;|\1 65535;|" ;;
     *)
         echo "nginx_start: unknown mode $nginx_mode" >&2
         return 1
@@ -86,9 +89,10 @@ nginx_write_config() {
     nginx_modules=
     ! grep -q '^[[:space:]]*js_' "$nginx_dir/server.conf" ||
         nginx_modules="load_module $nginx_js_module;"
-    for nginx_script in $(sed -n 's/^[[:space:]]*js_import[[:space:]].*[[:space:]]from[[:space:]]*\([^;[:space:]]*\);.*/\1/p' \
-        "$nginx_block"); do
-        cp "$(dirname "$nginx_block")/$nginx_script" "$nginx_dir/" || return 1
+    for nginx_script in $(sed -n -e 's/^[[:space:]]*js_import[[:space:]].*[[:space:]]from[[:space:]]*\([^;[:space:]]*\);.*/\1/p' \
+        -e 's/^[[:space:]]*include[[:space:]]*\([^;[:space:]/]*\);.*/\1/p' "$nginx_block"); do
+        [ ! -f "$(dirname "$nginx_block")/$nginx_script" ] ||
+            cp -u "$(dirname "$nginx_block")/$nginx_script" "$nginx_dir/" || return 1
     done
     cat >"$nginx_dir/nginx.conf" <<CONF
 $nginx_modules

@@ -61,13 +61,28 @@ client 10.84.0.2    203.0.113.1
 routed 198.51.100.2 198.51.100.2
 CLIENTS
 
+# One address holding half-sent requests, more than both hosts have
+# connections: the balancer lets it hold 20, and others still get the page.
+ip netns exec "$rig_id-routed" python3 "$here/hold.py" 198.51.100.2 "$server" 1000 >"$rig_dir/held" &
+rig_own_pid $!
+wait_until 100 test -s "$rig_dir/held" || fail "the holder did not start"
+expect "connections that one address holds of 1000" "$(cat "$rig_dir/held")" 20
+runner="ip netns exec $client"
+ask 10.84.0.2 GET /firewall/ip.tpl --max-time 2
+check_answer "another address meanwhile" 200 203.0.113.1 GET
+
 # With one host gone, every request still gets the page, from the other.
 fleet_stop_host 2
 before=$(served 1 203.0.113.1)
-runner="ip netns exec $client"
 for _ in 1 2 3 4 5 6 7 8 9 10; do
     ask 10.84.0.2 GET /firewall/ip.tpl
     check_answer "with host 2 stopped" 200 203.0.113.1 GET
 done
 expect "requests host 1 served with host 2 stopped" "$(($(served 1 203.0.113.1) - before))" 10
+
+# An address that opens connections too fast is refused after 300 in 10 s
+# (with the few it opened just before, fewer).
+refused=$(flood 10.84.0.2 330 | grep -cx 000) || true
+{ [ "$refused" -ge 30 ] && [ "$refused" -le 60 ]; } || fail "of 330 in a row, $refused refused"
+echo "ok: of 330 in a row, $refused refused"
 echo "PASS: fleet"
