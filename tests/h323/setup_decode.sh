@@ -2,7 +2,7 @@
 # The built Setup as a decoder that we did not write reads it: tshark's
 # Q.931 and H.225.0 dissectors, on a TCP segment to port 1720.
 #
-#   setup_decode.sh SETUP_DUMP BASE
+#   setup_decode.sh H323_DRIVER BASE
 set -eu
 
 rig_lib=$(cd "$(dirname "$0")/../lib" && pwd)
@@ -10,11 +10,9 @@ rig_lib=$(cd "$(dirname "$0")/../lib" && pwd)
 
 command -v tshark >/dev/null && command -v text2pcap >/dev/null || skip "tshark is not installed"
 rig_begin "$2"
-"$1" 192.0.2.10 40001 40002 00112233445566778899aabbccddeeff ffeeddccbbaa99887766554433221100 \
-    >"$rig_dir/setup.txt"
+echo "000000 $("$1" setup 192.0.2.10 40001 | sed 's/../& /g')" >"$rig_dir/setup.txt"
 text2pcap -q -T 40002,1720 "$rig_dir/setup.txt" "$rig_dir/setup.pcap"
 
-# field value: each field of the message as tshark shows it
 while read -r field value; do
     expect "$field" "$(tshark -r "$rig_dir/setup.pcap" -T fields -e "$field" 2>/dev/null)" "$value"
 done <<'FIELDS'
