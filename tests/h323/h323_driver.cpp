@@ -8,7 +8,6 @@
 //       runs both probes against HOST and prints their records on one line
 #include <dirent.h>
 
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -37,11 +36,6 @@ const char* Fact(int fact) {
     return fact == kPathYes ? "true" : fact == kPathNo ? "false" : "null";
 }
 
-long long Since(std::chrono::steady_clock::time_point start) {
-    auto elapsed = std::chrono::steady_clock::now() - start;
-    return std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count();
-}
-
 int OpenDescriptors() {
     int count = 0;
     DIR* folder = opendir("/proc/self/fd");
@@ -57,22 +51,22 @@ int OpenDescriptors() {
 // probe took and the descriptors they left open.
 void PrintProbes(const char* host) {
     int before = OpenDescriptors();
-    auto start = std::chrono::steady_clock::now();
+    long long start = SteadyMilliseconds();
     CallSignalling call;
     ProbeCallSignalling(host, &call);
-    long long callMs = Since(start);
+    long long callMs = SteadyMilliseconds() - start;
     std::printf("%s %s %s %s", Fact(call.tcp1720Out), Fact(call.rewritesAddresses),
                 Fact(call.opensH245Pinhole), call.alteredCount < 0 ? "null" : "[");
     for (int i = 0; i < call.alteredCount; ++i) {
         std::printf(i == 0 ? "%d" : ",%d", call.alteredBytes[i]);
     }
-    start = std::chrono::steady_clock::now();
+    start = SteadyMilliseconds();
     GatekeeperPort gatekeeper;
     ProbeGatekeeperPort(host, &gatekeeper);
     std::printf("%s %s %s %lld %lld %d\n", call.alteredCount < 0 ? "" : "]",
                 Fact(gatekeeper.udp1719Out),
-                gatekeeper.seenFrom[0] != '\0' ? gatekeeper.seenFrom : "-", callMs, Since(start),
-                OpenDescriptors() - before);
+                gatekeeper.seenFrom[0] != '\0' ? gatekeeper.seenFrom : "-", callMs,
+                SteadyMilliseconds() - start, OpenDescriptors() - before);
 }
 
 } // namespace
