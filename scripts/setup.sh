@@ -5,7 +5,7 @@
 set -eu
 
 packages="cmake ninja-build g++ googletest libncurses-dev libminiupnpc-dev libnatpmp-dev
-  miniupnpd-iptables libnginx-mod-http-js
+  miniupnpd-iptables libnginx-mod-http-js libnginx-mod-stream-js tshark
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   clang-format clang-14 libclang-rt-14-dev python3 python3-jsonschema
   wine wine64 fonts-wine imagemagick xvfb xauth

@@ -31,3 +31,8 @@ enum SocketWait {
 };
 
 int WaitForSocket(SOCKET socket, SocketWait wait, int milliseconds, long long deadline);
+
+// Waits until one of two sockets has data, a connection, the peer's close or
+// an error to be received, as WaitForSocket does: 0 or 1 for the first
+// that has, else SOCKET_ERROR.
+int WaitToReceiveEither(const SOCKET* sockets, int milliseconds, long long deadline);

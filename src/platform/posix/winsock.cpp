@@ -4,6 +4,7 @@
 #include "platform/posix/text.h"
 
 #include <signal.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -62,4 +63,11 @@ void WSASetLastError(int error) {
 
 int closesocket(SOCKET socket) {
     return close(socket) == 0 ? 0 : SOCKET_ERROR;
+}
+
+int getsockname(SOCKET socket, struct sockaddr* name, int* length) {
+    socklen_t size = (socklen_t)*length;
+    int result = getsockname(socket, name, &size);
+    *length = (int)size;
+    return result;
 }

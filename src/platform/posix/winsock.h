@@ -47,3 +47,7 @@ int closesocket(SOCKET socket);
 // until the next call.
 struct hostent* WinsockGetHostByName(const char* name);
 #define gethostbyname WinsockGetHostByName
+
+// getsockname as Windows Sockets has it, its length an int; beside the BSD
+// one, whose length is a socklen_t.
+int getsockname(SOCKET socket, struct sockaddr* name, int* length);

@@ -1,0 +1,219 @@
+// The Setup echo on TCP 1720, its H.245 call-back, and the gatekeeper
+// port's echo on UDP 1719 (marvoly-h323.conf).
+//
+// On 1720 a client sends one TPKT-framed message (version 3, reserved 0, a
+// 16-bit big-endian length that counts the 4 header bytes, at most 1 KiB)
+// and gets two lines:
+//
+//   echo <the message's bytes exactly as they arrived, lowercase hex>
+//   h245 reached | h245 unreached | h245 not-tried
+//
+// The second line tells whether the caller's own address, at the H.245
+// port that the message names, took a connection from here and answered
+// with the conference token. marvoly sends an H.225.0 Setup as
+// src/h323/setup_message.cpp builds it; the fields are found in it as laid
+// out there:
+//
+//   TPKT header (4 bytes)
+//   Q.931: 0x08, the call reference's length (low 4 bits) and value,
+//     message type 0x05 (Setup), information elements: one byte each with
+//     the high bit set, else identifier, length, contents; up to
+//   user-user: 0x7e, a 2-byte length, 0x05, then H323-UserInformation in
+//     aligned PER, from its first byte u:
+//   u+0     0x00 or 0x20     no user-data; the body is a Setup
+//   u+1     0x40 or 0xc0     of the Setup's optional root fields only
+//                            h245Address
+//   u+2     N                protocolIdentifier's length, N bytes follow
+//   a=u+3+N 0x00             h245Address is an IPv4 address:
+//   a+1     4 bytes          the address (never used here)
+//   a+5     2 bytes          the port, big-endian
+//   a+7     0x02             sourceInfo: a terminal, nothing else
+//   a+8     1 byte           flags
+//   a+9     16 bytes         conferenceID: the token
+//
+// A message laid out otherwise gets its echo and "h245 not-tried", as does
+// a port below 1024 and a caller that may not be called
+// ($marvoly_callable, marvoly-callers.conf). The call goes to the address
+// the connection came from, never to one written in the message: it sends
+// the token as 32 lowercase hex digits and a newline, reads at most 256
+// bytes for 3 s in all, and counts as reached when they hold the token.
+// Nothing of that reply is relayed.
+//
+// On 1719 a datagram of at least 16 bytes is answered with one line, the
+// caller's address (the server block's return).
+
+const kMessageLimit = 1024;
+const kReplyLimit = 256;
+const kCallBackMs = 3000;
+const kShortestDatagram = 16; // "255.255.255.255\n"
+
+// --- the Setup echo (port 1720)
+
+// The message's length once its header is there, 0 before, -1 when the
+// header is none of TPKT's.
+function messageLength(data) {
+    if (data.length < 4) {
+        return 0;
+    }
+    const length = data.readUInt16BE(2);
+    return data[0] !== 3 || data[1] !== 0 || length < 4 || length > kMessageLimit ? -1 : length;
+}
+
+// Waits for the whole message; anything else closes the connection.
+function readSetup(s) {
+    s.on('upstream', (data) => {
+        const length = messageLength(data);
+        if (length < 0) {
+            s.deny();
+        } else if (length > 0 && data.length >= length) {
+            s.done();
+        }
+    });
+}
+
+// The start of the H323-UserInformation, or -1.
+function userInformation(m) {
+    if (m[4] !== 0x08) {
+        return -1;
+    }
+    let i = 6 + (m[5] & 0x0f);
+    if (m[i] !== 0x05) {
+        return -1;
+    }
+    for (i += 1; i + 1 < m.length && m[i] !== 0x7e; i += m[i] & 0x80 ? 1 : 2 + m[i + 1]) {
+    }
+    return i + 4 < m.length && m[i] === 0x7e && m[i + 3] === 0x05 ? i + 4 : -1;
+}
+
+// The H.245 port and the token, or null.
+function setupFields(m) {
+    const u = userInformation(m);
+    if (u < 0 || u + 3 > m.length || (m[u] & 0xdf) !== 0 || (m[u + 1] & 0x7f) !== 0x40) {
+        return null;
+    }
+    const a = u + 3 + m[u + 2];
+    if (a + 25 > m.length || m[a] !== 0 || m[a + 7] !== 0x02) {
+        return null;
+    }
+    return {port: m.readUInt16BE(a + 5), token: m.slice(a + 9, a + 25).toString('hex')};
+}
+
+// What the call-back server below is told: the caller's own address, the
+// port and the token; null when no call is to be made.
+function callBackOrder(s, message) {
+    const fields = setupFields(message);
+    if (s.variables.marvoly_callable !== '1' || fields === null || fields.port < 1024) {
+        return null;
+    }
+    return s.variables.remote_addr + ' ' + fields.port + ' ' + fields.token + '\n';
+}
+
+// The echo at once; then the call-back's verdict: "reached" as soon as the
+// call-back server says the caller answered, "unreached" when it closes
+// without, or at 3 s. A call-back server still there is then told to end
+// the call, and its close ends this connection.
+function answerSetup(s) {
+    let asked = false;
+    let answered = false;
+    let timer = null;
+    const answer = (verdict, closed) => {
+        answered = true;
+        clearTimeout(timer);
+        s.sendDownstream('h245 ' + verdict + '\n', {flush: true});
+        if (!closed) {
+            s.sendUpstream('end\n', {flush: true});
+        }
+    };
+    s.on('upstream', (data) => {
+        if (asked) {
+            return;
+        }
+        asked = true;
+        const message = data.slice(0, messageLength(data));
+        const order = callBackOrder(s, message);
+        s.sendDownstream('echo ' + message.toString('hex') + '\n', {flush: true});
+        if (order === null) {
+            answer('not-tried', false);
+            return;
+        }
+        s.sendUpstream(order, {flush: true});
+        timer = setTimeout(() => answer('unreached', false), kCallBackMs);
+    });
+    s.on('downstream', (data, flags) => {
+        if (!answered && data.toString().indexOf('reached') >= 0) {
+            answer('reached', flags.last);
+        } else if (!answered && flags.last) {
+            answer('unreached', true);
+        }
+    });
+}
+
+// --- the call-back (the server on this host's socket)
+
+// The order from the Setup echo: "ADDRESS PORT TOKEN\n"; "end\n" and
+// anything else close the connection.
+function readCallBack(s) {
+    s.on('upstream', (data) => {
+        if (data.indexOf('\n') < 0) {
+            return;
+        }
+        const order = /^([0-9]{1,3}(?:\.[0-9]{1,3}){3}) ([0-9]{4,5}) ([0-9a-f]{32})\n/.exec(data);
+        if (order === null || Number(order[2]) > 65535) {
+            s.deny();
+            return;
+        }
+        s.variables.marvoly_h245_peer = order[1] + ':' + order[2];
+        s.variables.marvoly_h245_token = order[3];
+        s.done();
+    });
+}
+
+// njs has no call that closes a stream connection, but an exception thrown
+// while data passes ends it, the other side too; this block's error log,
+// where nginx would note it, is /dev/null.
+function hangUp() {
+    throw new Error('the call-back is over');
+}
+
+// Sends the token instead of the order, and tells the Setup echo "reached"
+// once the reply holds it; 256 bytes without it, or the Setup echo's
+// word, end the call.
+function callBack(s) {
+    const token = s.variables.marvoly_h245_token;
+    let called = false;
+    let reached = false;
+    let heard = Buffer.alloc(0);
+    s.on('upstream', () => {
+        if (called) {
+            hangUp();
+        }
+        called = true;
+        s.send(token + '\n', {flush: true});
+    });
+    s.on('downstream', (data) => {
+        if (reached) {
+            return;
+        }
+        heard = Buffer.concat([heard, data]).slice(0, kReplyLimit);
+        reached = heard.indexOf(token) >= 0;
+        if (reached) {
+            s.send('reached\n', {flush: true});
+        } else if (heard.length >= kReplyLimit) {
+            hangUp();
+        }
+    });
+}
+
+// --- the gatekeeper port (UDP 1719)
+
+function readDatagram(s) {
+    s.on('upstream', (data) => {
+        if (data.length >= kShortestDatagram) {
+            s.done();
+        } else {
+            s.deny();
+        }
+    });
+}
+
+export default {readSetup, answerSetup, readCallBack, callBack, readDatagram};

@@ -1,0 +1,78 @@
+#!/bin/sh
+# The shipped Setup echo (marvoly-h323.conf, but for its call-back socket)
+# on the real nginx at 192.0.2.1, in a network namespace of its own
+# (tests/lib/private-net.sh), where every other 192.0.2.x is a client that
+# may be called and 127.0.0.x one that may not:
+#
+#   h323.sh H323_DRIVER BASE     (H323_DRIVER prints marvoly's Setups)
+set -eu
+
+here=$(cd "$(dirname "$0")" && pwd)
+rig_lib=$here/../lib
+. "$rig_lib/use.sh"
+rig_use nginx h323-echo
+
+h323_echo_require
+driver=$1
+rig_begin "$2"
+ip addr add 192.0.2.1/24 dev lo
+rig_own nginx "$rig_dir/echo"
+h323_echo_start "$rig_dir/echo" || fail "nginx did not start"
+
+client() {
+    python3 "$here/h323_client.py" "$@"
+}
+
+# from; message: hex pieces sent 0.5 s apart, - for none, or the Setup from
+# ADDRESS naming H.245 port PORT (setup/ADDRESS/PORT); callee; the verdict
+# after the echo of the message, or closed for no answer at all; the bound.
+while read -r from message callee verdict within; do
+    case "$message" in
+    setup/*) bytes=$("$driver" setup "$(echo "$message" | cut -d/ -f2)" "${message##*/}") ;;
+    -) bytes= ;;
+    *) bytes=$message ;;
+    esac
+    client tcp "$from" "$bytes" "$callee" >"$rig_dir/answer"
+    expected=$(printf 'echo %s\nh245 %s' "$(echo "$bytes" | tr -d ,)" "$verdict")
+    [ "$verdict" != closed ] || expected=
+    expect "$message from $from to $callee" "$(sed '$d' "$rig_dir/answer")" "$expected"
+    took=$(sed -n 's/^closed //p' "$rig_dir/answer")
+    [ "$took" -lt "$within" ] || fail "$message from $from: closed after $took ms"
+    echo "ok: closed after $took ms"
+done <<'CASES'
+192.0.2.11 setup/192.0.2.11/40001 answer  reached   1000
+192.0.2.18 setup/192.0.2.99/40001 answer  reached   1000
+192.0.2.12 setup/192.0.2.12/40001 silent  unreached 3500
+192.0.2.13 setup/192.0.2.13/40001 babble  unreached 1000
+192.0.2.19 setup/192.0.2.19/40001 trickle unreached 3500
+192.0.2.14 setup/192.0.2.14/40001 none    unreached 1000
+192.0.2.15 setup/192.0.2.15/1000  answer  not-tried 1000
+127.0.0.2  setup/127.0.0.2/40001  answer  not-tried 1000
+192.0.2.16 0300000801020304       answer  not-tried 1000
+192.0.2.17 0400000801020304       none    closed    500
+192.0.2.17 0301000801020304       none    closed    500
+192.0.2.17 03000003ff             none    closed    500
+192.0.2.17 03000401ff             none    closed    500
+192.0.2.17 474554202f20485454502f312e300d0a0d0a none closed 500
+192.0.2.17 -                      none    closed    2300
+192.0.2.17 03,00,00,08,01,02,03,04,05 none closed   2300
+CASES
+
+# A flood from one address: beyond its first four connections each is
+# closed at once, while another address is served.
+client flood 192.0.2.30 20 >"$rig_dir/flood" &
+sleep 0.2
+client tcp 192.0.2.31 "$("$driver" setup 192.0.2.31 40001)" answer | grep -qx 'h245 reached' ||
+    fail "another address was not served during the flood"
+wait $!
+expect "connections of the flood closed at once" "$(cat "$rig_dir/flood")" 16
+
+# UDP 1719 answers a datagram as long as its answer with the caller's
+# address, and a shorter one not at all.
+expect "the answer on UDP 1719" "$(client udp 192.0.2.11 00112233445566778899aabbccddeeff)" 192.0.2.11
+expect "the answer to a short datagram" "$(client udp 192.0.2.11 00112233445566778899aabbccddee)" ""
+
+# Nothing names a client in nginx's one log.
+! grep -E '127\.0\.0\.|192\.0\.2\.' "$rig_dir/echo/error.log" || fail "error.log names clients"
+expect "logs nginx wrote" "$(ls "$rig_dir/echo" | grep -c '\.log$')" 1
+echo "PASS"

@@ -1,0 +1,77 @@
+"""Clients of the shipped Setup echo at 192.0.2.1, as tests/service/h323.sh
+runs them: tcp FROM HEX[,HEX...] CALLEE, udp FROM HEX, flood FROM COUNT."""
+import contextlib
+import socket
+import sys
+import threading
+import time
+
+SERVER = "192.0.2.1"
+TOKEN = b"00112233445566778899aabbccddeeff\n"  # the Setups' conferenceID
+
+
+# FROM's port 40001 while FROM sends to 1720. Once called: answer sends
+# the token back when it heard it, babble 300 bytes without it, trickle a
+# byte every half second, silent nothing; none does not listen. All but
+# answer hold the call 5 s more.
+def callee(address, behaviour, ready):
+    with socket.create_server((address, 40001)) as listener, contextlib.suppress(OSError):
+        listener.settimeout(6)
+        ready.set()
+        call = listener.accept()[0]
+        heard = call.recv(64)
+        steps = {"answer": [(0, TOKEN if heard == TOKEN else b"")], "babble": [(0, b"x" * 300)],
+                 "trickle": [(0.5, b"x")] * 10}.get(behaviour, [])
+        for delay, data in steps + [(0 if behaviour == "answer" else 5, b"")]:
+            time.sleep(delay)
+            call.send(data)
+
+
+def send(connection, pieces):
+    with contextlib.suppress(OSError):
+        for i, piece in enumerate(pieces.split(",")):
+            time.sleep(0.5 if i else 0)
+            connection.send(bytes.fromhex(piece))
+
+
+# The pieces 0.5 s apart; prints the answer and "closed MS", when it closed.
+def tcp(address, pieces, behaviour):
+    ready = threading.Event()
+    if behaviour != "none":
+        threading.Thread(target=callee, args=(address, behaviour, ready), daemon=True).start()
+        ready.wait()
+    connection = socket.create_connection((SERVER, 1720), 8, (address, 0))
+    started = time.monotonic()
+    threading.Thread(target=send, args=(connection, pieces), daemon=True).start()
+    answer = b""
+    with contextlib.suppress(OSError):
+        while data := connection.recv(4096):
+            answer += data
+    print(answer.decode() + "closed %d" % ((time.monotonic() - started) * 1000))
+
+
+def udp(address, data):
+    with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as client:
+        client.bind((address, 0))
+        client.settimeout(1)
+        client.sendto(bytes.fromhex(data), (SERVER, 1719))
+        with contextlib.suppress(OSError):
+            print(client.recv(64).decode(), end="")
+
+
+def closed(connection):
+    connection.setblocking(False)
+    with contextlib.suppress(BlockingIOError):
+        return connection.recv(1) == b""
+    return False
+
+
+# How many of COUNT silent connections were closed within half a second.
+def flood(address, count):
+    connections = [socket.create_connection((SERVER, 1720), 8, (address, 0))
+                   for _ in range(int(count))]
+    time.sleep(0.5)
+    print(sum(closed(connection) for connection in connections))
+
+
+{"tcp": tcp, "udp": udp, "flood": flood}[sys.argv[1]](*sys.argv[2:])
