@@ -9,7 +9,8 @@
 #include <strings.h>
 #include <unistd.h>
 
-// This file supplies the replacement; below, the name means the system's own.
+// This file supplies the replacement; below, the system's own reentrant
+// lookup answers for other names.
 #undef gethostbyname
 
 namespace {
@@ -25,7 +26,17 @@ struct OwnHostEntry {
     char* addressList[kMaxOwnAddresses + 1];
 };
 
-OwnHostEntry g_ownHost;
+// Each thread's answers are its own, as under Windows Sockets, so that
+// the probes that run beside each other can each look a name up.
+thread_local OwnHostEntry g_ownHost;
+
+// Room for the system's answer for any other name.
+const int kAnswerSize = 8192;
+struct OtherHostEntry {
+    struct hostent entry;
+    char buffer[kAnswerSize];
+};
+thread_local OtherHostEntry g_otherHost;
 
 int IsOwnName(const char* name) {
     if (name == nullptr || name[0] == '\0') {
@@ -109,9 +120,13 @@ struct hostent* WinsockGetHostByName(const char* name) {
     if (IsOwnName(name)) {
         return OwnHostByName();
     }
-    struct hostent* entry = ::gethostbyname(name);
-    if (entry == nullptr) {
-        WSASetLastError(WinsockResolverError(h_errno));
+    struct hostent* entry = nullptr;
+    int error = 0;
+    if (gethostbyname_r(name, &g_otherHost.entry, g_otherHost.buffer, sizeof(g_otherHost.buffer),
+                        &entry, &error) != 0 ||
+        entry == nullptr) {
+        WSASetLastError(WinsockResolverError(error));
+        return nullptr;
     }
     return entry;
 }

@@ -7,6 +7,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstring>
 
 namespace {
@@ -15,8 +16,10 @@ namespace {
 #define WSAVERNOTSUPPORTED 10092
 #define WSANOTINITIALISED 10093
 
-int g_startCount = 0;
-int g_socketError = 0;
+// Starts may come from the probes' threads; the last error is each
+// thread's own, as under Windows Sockets.
+std::atomic<int> g_startCount(0);
+thread_local int g_socketError = 0;
 
 } // namespace
 
