@@ -153,7 +153,7 @@ SOCKET ListenForH245(unsigned short* port) {
 // as does every byte that one of the two has and the other lacks.
 void CompareEcho(const unsigned char* sent, const unsigned char* echoed, int echoedLength,
                  CallSignalling* facts) {
-    facts->rewritesAddresses = kPathNo;
+    facts->rewritesAddresses = kFactNo;
     facts->alteredCount = 0;
     int longer = echoedLength > kSetupSize ? echoedLength : kSetupSize;
     for (int i = 0; i < longer; ++i) {
@@ -162,7 +162,7 @@ void CompareEcho(const unsigned char* sent, const unsigned char* echoed, int ech
             continue;
         }
         if (inBoth && IsSetupAddressByte(i)) {
-            facts->rewritesAddresses = kPathYes;
+            facts->rewritesAddresses = kFactYes;
         } else if (facts->alteredCount < kAlteredLimit) {
             facts->alteredBytes[facts->alteredCount++] = i;
         }
@@ -218,9 +218,9 @@ void AwaitCallBack(LineReader* reader, SOCKET listener, const char* token, CallS
     // Both ends must agree; a "reached" that this run did not answer was
     // answered by something else, so this machine was not reached.
     if (answered && reached) {
-        facts->opensH245Pinhole = kPathYes;
+        facts->opensH245Pinhole = kFactYes;
     } else if (!answered && (reached || unreached)) {
-        facts->opensH245Pinhole = kPathNo;
+        facts->opensH245Pinhole = kFactNo;
     }
 }
 
@@ -252,9 +252,9 @@ void ProbeAlg(SOCKET connection, CallSignalling* facts) {
 } // namespace
 
 void ProbeCallSignalling(const char* echoHost, CallSignalling* facts) {
-    facts->tcp1720Out = kPathUnknown;
-    facts->rewritesAddresses = kPathUnknown;
-    facts->opensH245Pinhole = kPathUnknown;
+    facts->tcp1720Out = kFactUnknown;
+    facts->rewritesAddresses = kFactUnknown;
+    facts->opensH245Pinhole = kFactUnknown;
     facts->alteredCount = -1;
     struct sockaddr_in echo;
     if (!ResolveHost(echoHost, kSignallingPort, &echo)) {
@@ -266,7 +266,7 @@ void ProbeCallSignalling(const char* echoHost, CallSignalling* facts) {
     }
     bool connected = ConnectWithTimeout(connection, (const struct sockaddr*)&echo, sizeof(echo),
                                         kConnectMs, SteadyMilliseconds() + kConnectMs) == 0;
-    facts->tcp1720Out = connected ? kPathYes : kPathNo;
+    facts->tcp1720Out = connected ? kFactYes : kFactNo;
     if (connected) {
         ProbeAlg(connection, facts);
     }
@@ -274,7 +274,7 @@ void ProbeCallSignalling(const char* echoHost, CallSignalling* facts) {
 }
 
 void ProbeGatekeeperPort(const char* echoHost, GatekeeperPort* facts) {
-    facts->udp1719Out = kPathUnknown;
+    facts->udp1719Out = kFactUnknown;
     facts->seenFrom[0] = '\0';
     struct sockaddr_in echo;
     if (!ResolveHost(echoHost, kGatekeeperPort, &echo)) {
@@ -284,7 +284,7 @@ void ProbeGatekeeperPort(const char* echoHost, GatekeeperPort* facts) {
     if (probe == INVALID_SOCKET) {
         return;
     }
-    facts->udp1719Out = kPathNo;
+    facts->udp1719Out = kFactNo;
     // The echo host answers no datagram shorter than its answer could be.
     const char question[] = "marvoly gatekeeper port probe\n";
     char answer[32];
@@ -299,7 +299,7 @@ void ProbeGatekeeperPort(const char* echoHost, GatekeeperPort* facts) {
     }
     closesocket(probe);
     if (got > 0) {
-        facts->udp1719Out = kPathYes;
+        facts->udp1719Out = kFactYes;
         answer[got] = '\0';
         answer[std::strcspn(answer, "\n")] = '\0';
         if (inet_addr(answer) != INADDR_NONE) {

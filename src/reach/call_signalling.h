@@ -5,13 +5,12 @@
 // (service/echo/marvoly-h323.conf), never anyone else.
 #pragma once
 
-const int kPathUnknown = -1;
-const int kPathNo = 0;
-const int kPathYes = 1;
+#include "address/dotted_address.h"
+#include "reach/fact.h"
 
 const int kAlteredLimit = 32;
 
-// Each fact kPathYes, kPathNo or kPathUnknown. The three after the first
+// Each fact kFactYes, kFactNo or kFactUnknown. The three after the first
 // are unknown when TCP 1720 does not get out or the echo host does not
 // answer as it should.
 struct CallSignalling {
@@ -37,8 +36,8 @@ struct CallSignalling {
 void ProbeCallSignalling(const char* echoHost, CallSignalling* facts);
 
 struct GatekeeperPort {
-    int udp1719Out;    // the echo host's UDP 1719 answered
-    char seenFrom[16]; // the address it saw, dotted, or empty
+    int udp1719Out;                    // the echo host's UDP 1719 answered
+    char seenFrom[kDottedAddressSize]; // the address it saw, dotted, or empty
 };
 
 // A datagram to the echo host's UDP 1719, sent again every half second

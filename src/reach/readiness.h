@@ -4,10 +4,7 @@
 // judgement can be tested without a network.
 #pragma once
 
-// A yes-or-no fact that may not have been found out.
-const int kFactUnknown = -1;
-const int kFactNo = 0;
-const int kFactYes = 1;
+#include "reach/fact.h"
 
 // How a translating router maps and filters UDP (RFC 5780).
 const int kBehaviourUnknown = 0;

@@ -33,7 +33,7 @@ void PrintSetup(const char* address, const char* h245Port) {
 }
 
 const char* Fact(int fact) {
-    return fact == kPathYes ? "true" : fact == kPathNo ? "false" : "null";
+    return fact == kFactYes ? "true" : fact == kFactNo ? "false" : "null";
 }
 
 int OpenDescriptors() {
