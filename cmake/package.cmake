@@ -1,7 +1,7 @@
 # Installing and packaging. Natively: the program, its manual page and its
 # documentation, in the GNU layout, and a Debian package of them (cpack -G
-# DEB in a release build folder). On Windows: a plain zip of Marvoly.exe and
-# a short README.txt (cpack -G ZIP).
+# DEB in a release build folder). On Windows: a plain zip of Marvoly.exe,
+# the console program marvoly-cli.exe and a short README.txt (cpack -G ZIP).
 include(GNUInstallDirs)
 
 set(CPACK_PACKAGE_NAME marvoly)
@@ -11,7 +11,7 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY ${PROJECT_DESCRIPTION})
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 
 if(WIN32)
-    install(TARGETS Marvoly RUNTIME DESTINATION .)
+    install(TARGETS Marvoly marvoly_cli RUNTIME DESTINATION .)
     install(FILES ${PROJECT_SOURCE_DIR}/docs/README-windows.txt DESTINATION . RENAME README.txt)
     set(CPACK_GENERATOR ZIP)
     set(CPACK_PACKAGE_FILE_NAME Marvoly-${PROJECT_VERSION})

@@ -90,13 +90,12 @@ bool ReadCommandLine(int argc, char** argv, CommandLine* command) {
     return true;
 }
 
-void PrintUsage(const char* builtInUrl) {
-    std::printf("Usage: marvoly [--report | --json] [--deep] [--echo-url URL]\n"
-                "       marvoly --help | --version\n"
+void PrintUsage(const char* name, const char* plainRun, const char* builtInUrl) {
+    std::printf("Usage: %s [--report | --json] [--deep] [--echo-url URL]\n"
+                "       %s --help | --version\n"
                 "\n"
                 "Tells whether this machine is behind a firewall or an address-translating\n"
-                "router, which matters for H.323 videoconferencing. With standard input and\n"
-                "output on a terminal it shows its dialog there; otherwise it prints the report.\n"
+                "router, which matters for H.323 videoconferencing. %s\n"
                 "\n"
                 "  --report        one detection run, then the report in three lines\n"
                 "  --json          one detection run, then the report as one JSON object\n"
@@ -110,5 +109,5 @@ void PrintUsage(const char* builtInUrl) {
                 "\n"
                 "Exit status: 0 when both addresses were found, 1 when one or both were not,\n"
                 "2 for a usage error.\n",
-                builtInUrl);
+                name, name, plainRun, builtInUrl);
 }

@@ -1,4 +1,4 @@
-// The native program's command line: its options, read once at start.
+// The command's command line: its options, read once at start.
 #pragma once
 
 const int kCommandErrorSize = 256;
@@ -18,5 +18,7 @@ struct CommandLine {
 // --json, --deep without either), with the problem in error.
 bool ReadCommandLine(int argc, char** argv, CommandLine* command);
 
-// The usage text, naming the echo page that the program asks by default.
-void PrintUsage(const char* builtInUrl);
+// The usage text of the program that users call name, ending its first
+// paragraph with what it does without --report or --json (plainRun), and
+// naming the echo page that it asks by default.
+void PrintUsage(const char* name, const char* plainRun, const char* builtInUrl);

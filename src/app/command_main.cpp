@@ -1,76 +1,39 @@
 // The native program's entry: the dialog when standard input and output are
 // a terminal, otherwise (or when asked) the report of one detection run.
-#include <cstdio>
-
-#include "address/internet_address.h"
-#include "app/command_line.h"
-#include "app/report.h"
-#include "terminal/win32.h"
+#include "app/command.h"
 #include "terminal/resources.h"
 #include "terminal/terminal.h"
+#include "terminal/win32.h"
 
 namespace {
 
-const int kExitFound = 0;
-const int kExitNotFound = 1;
-const int kExitUsage = 2;
-
-int PrintVersion() {
-    VersionRecord version;
-    if (!ResourceLoadVersion(GetModuleHandleA(NULL), &version)) {
-        std::fprintf(stderr, "marvoly: the program carries no version record\n");
-        return kExitNotFound;
-    }
-    std::printf("%s %u.%u.%u.%u\n", version.productName, version.fileVersion[0],
-                version.fileVersion[1], version.fileVersion[2], version.fileVersion[3]);
-    return kExitFound;
-}
-
-int Report(bool json, bool deep) {
-    WSADATA socketInfo;
-    DetectionReport report;
-    DeepReport deepReport;
-    if (WSAStartup(MAKEWORD(1, 1), &socketInfo) != 0) {
-        std::fprintf(stderr, "marvoly: the socket layer cannot start\n");
-        return kExitNotFound;
-    }
-    MakeReport(&report);
-    if (deep) {
-        MakeDeepReport(&report, &deepReport);
-    }
-    WSACleanup();
-    if (json) {
-        WriteJsonReport(stdout, &report, deep ? &deepReport : nullptr);
-    } else {
-        WriteTextReport(stdout, &report);
-        if (deep) {
-            WriteDeepTextReport(stdout, &deepReport);
-        }
-    }
-    return ReportIsComplete(&report) ? kExitFound : kExitNotFound;
-}
+const CommandProgram kProgram = {
+    "marvoly", "With standard input and\n"
+               "output on a terminal it shows its dialog there; otherwise it prints the report."};
 
 } // namespace
 
+// The version record embedded with the dialog's resources.
+bool LoadProgramVersion(ProgramVersion* version) {
+    VersionRecord record;
+    if (!ResourceLoadVersion(GetModuleHandleA(NULL), &record)) {
+        return false;
+    }
+    for (int i = 0; i < 4; ++i) {
+        version->numbers[i] = record.fileVersion[i];
+    }
+    lstrcpynA(version->productName, record.productName, sizeof(version->productName));
+    return true;
+}
+
 int main(int argc, char** argv) {
     CommandLine command;
-    if (!ReadCommandLine(argc, argv, &command)) {
-        std::fprintf(stderr, "marvoly: %s (see marvoly --help)\n", command.error);
-        return kExitUsage;
-    }
-    if (command.help) {
-        PrintUsage(g_echoUrl);
-        return kExitFound;
-    }
-    g_hInstance = GetModuleHandleA(NULL);
-    if (command.version) {
-        return PrintVersion();
-    }
-    if (command.echoUrl != nullptr) {
-        g_echoUrl = command.echoUrl;
+    int status = StartCommand(&kProgram, argc, argv, &command);
+    if (status != kCommandGoesOn) {
+        return status;
     }
     if (!command.report && !command.json && TerminalAvailable()) {
         return RunWinMain(argc, argv);
     }
-    return Report(command.json, command.deep);
+    return RunReport(&kProgram, &command);
 }

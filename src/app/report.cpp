@@ -43,14 +43,19 @@ void WriteJsonChar(std::FILE* out, unsigned char c) {
     }
 }
 
-// An address as found, or null.
-void WriteJsonAddress(std::FILE* out, const char* name, bool found, const char* text) {
-    std::fprintf(out, "\"%s\": ", name);
-    if (found) {
+// A text, or null for none.
+void WriteJsonTextOrNull(std::FILE* out, const char* text) {
+    if (text != nullptr) {
         WriteJsonString(out, text);
     } else {
         std::fputs("null", out);
     }
+}
+
+// An address as found, or null.
+void WriteJsonAddress(std::FILE* out, const char* name, bool found, const char* text) {
+    std::fprintf(out, "\"%s\": ", name);
+    WriteJsonTextOrNull(out, found ? text : nullptr);
 }
 
 const char* BehindNatOf(UINT noteId) {
@@ -100,7 +105,9 @@ void WriteIncomingCall(std::FILE* out, int incomingCall) {
 
 void WritePortMapping(std::FILE* out, const PortMapping* mapping) {
     char text[128];
-    if (mapping->protocol == kMappingNone) {
+    if (mapping->unasked != nullptr) {
+        lstrcpynA(text, mapping->unasked, sizeof(text));
+    } else if (mapping->protocol == kMappingNone) {
         lstrcpynA(text, "none found", sizeof(text));
     } else if (mapping->externalAddress[0] == '\0') {
         std::snprintf(text, sizeof(text), "%s on %s, no public external address",
@@ -142,6 +149,8 @@ void WriteJsonDeep(std::FILE* out, const DeepReport* deep) {
                          mapping->externalAddress);
         std::fputc('}', out);
     }
+    std::fputs(", \"port_mapping_reason\": ", out);
+    WriteJsonTextOrNull(out, mapping->unasked);
     const char* doubleNat = deep->doubleNat == kDoubleNatYes  ? "true"
                             : deep->doubleNat == kDoubleNatNo ? "false"
                                                               : "null";
@@ -154,12 +163,7 @@ void WriteJsonDeep(std::FILE* out, const DeepReport* deep) {
         std::fputs("null", out);
     }
     std::fputs(", \"inbound_tcp_1720_reason\": ", out);
-    const char* reason = kIncomingReasons[deep->incomingCall];
-    if (reason != nullptr) {
-        WriteJsonString(out, reason);
-    } else {
-        std::fputs("null", out);
-    }
+    WriteJsonTextOrNull(out, kIncomingReasons[deep->incomingCall]);
 }
 
 } // namespace

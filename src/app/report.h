@@ -44,7 +44,7 @@ void MakeDeepReport(const DetectionReport* report, DeepReport* deep);
 // The three facts, one a line, after the report's three.
 void WriteDeepTextReport(std::FILE* out, const DeepReport* deep);
 
-// One JSON object on one line; deep, when not null, adds its three keys.
+// One JSON object on one line; deep, when not null, adds its keys.
 void WriteJsonReport(std::FILE* out, const DetectionReport* report, const DeepReport* deep);
 
 // A JSON string of the text, its bytes read as Latin-1 (the resources'

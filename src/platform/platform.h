@@ -16,6 +16,7 @@
 #include <arpa/inet.h>
 #include <netdb.h>
 #include <netinet/in.h>
+#include <sys/select.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -38,12 +39,20 @@
 // The basic Win32 types (posix/windef.h, declarations only).
 #include "platform/posix/windef.h"
 
+// Exports from posix/threads.cpp: CreateThread, WaitForSingleObject and
+// CloseHandle for threads.
+#include "platform/posix/threads.h"
+
 #endif
 
 // Exports from posix/socket_waits.cpp and windows/socket_waits.cpp: the
 // steady clock, the connect and the socket waits with their time-out and
 // deadline, and the sending options, in each platform's own form.
 #include "platform/socket_waits.h"
+
+// Exports from posix/random_bytes.cpp and windows/random_bytes.cpp: the
+// system's randomness.
+#include "platform/random_bytes.h"
 
 // Exports from instance.cpp: the program's module instance, written once
 // by WinMain before the dialog exists and read when strings are loaded.

@@ -19,6 +19,17 @@ int SetSocketNoDelay(SOCKET socket);
 // the platform cannot gather, this does nothing.
 int HoldSends(SOCKET socket, int hold);
 
+// Lets a socket that is to listen take its port while connections closed
+// there wait out their close, but never while another socket listens there.
+// BSD sockets need SO_REUSEADDR for that; Windows Sockets allow it as they
+// are, and their SO_REUSEADDR would share a port that another program
+// listens on.
+int SetListenerRebinding(SOCKET socket);
+
+// Makes the socket's receive, send and accept give up at once instead of
+// waiting; a wait tells when to call them.
+int SetSocketNonBlocking(SOCKET socket);
+
 // connect, waiting for the connection as a wait does (see above). The
 // socket is left non-blocking: every later receive and send must follow a
 // WaitForSocket.

@@ -8,7 +8,6 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <random>
 
 #include "http/exchange.h"
 #include "http/url.h"
@@ -21,13 +20,19 @@ namespace {
 const int kCallBackMs = 4000;
 const int kTokenDigits = 16;
 
-void MakeToken(char* token) {
+// False when the system has no randomness to give: a token that can be
+// guessed would let anyone answer for this machine.
+bool MakeToken(char* token) {
     const char digits[] = "0123456789abcdef";
-    std::random_device source;
+    unsigned char bytes[kTokenDigits / 2];
+    if (!FillRandomBytes(bytes, sizeof(bytes))) {
+        return false;
+    }
     for (int i = 0; i < kTokenDigits; ++i) {
-        token[i] = digits[source() & 0xF];
+        token[i] = digits[(bytes[i / 2] >> (i % 2 * 4)) & 0xF];
     }
     token[kTokenDigits] = '\0';
+    return true;
 }
 
 // The call-back page on the echo page's own host and port.
@@ -65,12 +70,14 @@ int CheckIncomingCall(const char* echoUrl, const char* internetAddress) {
     if (internetAddress == nullptr) {
         return kCallNoInternet;
     }
+    char token[kTokenDigits + 1];
+    if (!MakeToken(token)) {
+        return kCallNoCallBack;
+    }
     SOCKET listener = ListenOnPort(kCallPort);
     if (listener == INVALID_SOCKET) {
         return kCallPortInUse;
     }
-    char token[kTokenDigits + 1];
-    MakeToken(token);
     char request[64];
     wsprintfA(request, "GET /marvoly/%s ", token);
     char reply[128];
@@ -80,7 +87,7 @@ int CheckIncomingCall(const char* echoUrl, const char* internetAddress) {
     char url[256];
     CallBackUrl(echoUrl, token, url, sizeof(url));
 
-    CallAnswer answer = {listener, request, reply, kCallBackMs, false, {}, {-1, -1}};
+    CallAnswer answer = {listener, request, reply, kCallBackMs, false, {}, nullptr};
     int verdict = kCallNoCallBack;
     if (StartAnswering(&answer)) {
         HttpResponse response = {nullptr, nullptr, 0};

@@ -1,20 +1,12 @@
 // The answering runs on a thread of its own, because the caller is held in
-// its own exchange with the peer until the peer has been answered. A pipe
-// tells it to stop. Port 1720 is scanned all day on the Internet, and most
-// when it is open: every connection of the window is read at once, each for
-// a short while of its own, so that a stranger who connects and says
-// nothing never keeps the call waiting. Only poll waits, so the thread ends
-// as soon as it is told.
+// its own exchange with the peer until the peer has been answered. Port 1720
+// is scanned all day on the Internet, and most when it is open: every
+// connection of the window is read at once, each for a short while of its
+// own, so that a stranger who connects and says nothing never keeps the
+// call waiting. The thread waits in short slices and looks at its stop flag
+// between them, so it ends soon after it is told, and never after the
+// window.
 #include "reach/listener.h"
-
-#include "platform/platform.h"
-
-#include <errno.h>
-#include <fcntl.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <cstring>
 
@@ -27,6 +19,8 @@ const int kRequestSize = 512;
 const int kReadMs = 1000;
 const int kCallers = 16;
 const int kBacklog = 64;
+// How late the thread may see that it is told to stop.
+const int kSliceMs = 20;
 
 // One accepted connection and what it has sent so far.
 struct Caller {
@@ -36,40 +30,50 @@ struct Caller {
     char text[kRequestSize + 1];
 };
 
-int Left(long long deadline) {
-    long long left = deadline - SteadyMilliseconds();
-    return left > 0 ? (int)left : 0;
-}
-
-// The stop pipe, the listener while a place is free, and every caller; a
-// free place is -1, which poll passes over.
-void Watch(const CallAnswer* answer, const Caller* callers, struct pollfd* entries) {
-    bool room = false;
-    for (int i = 0; i < kCallers; ++i) {
-        entries[2 + i] = {callers[i].socket, POLLIN, 0};
-        room = room || callers[i].socket == INVALID_SOCKET;
-    }
-    entries[0] = {answer->stop[0], POLLIN, 0};
-    entries[1] = {room ? answer->listener : INVALID_SOCKET, POLLIN, 0};
-}
-
-// The window's end, or a caller's read deadline when that comes first.
-long long NextWake(const Caller* callers, long long end) {
+// Until the window's end, or a caller's read deadline when that comes
+// first, in one slice at most.
+struct timeval NextWait(const Caller* callers, long long end) {
     for (int i = 0; i < kCallers; ++i) {
         if (callers[i].socket != INVALID_SOCKET && callers[i].deadline < end) {
             end = callers[i].deadline;
         }
     }
-    return end;
+    long long left = end - SteadyMilliseconds();
+    left = left < 0 ? 0 : left > kSliceMs ? kSliceMs : left;
+    struct timeval wait = {0, (long)left * 1000};
+    return wait;
+}
+
+// The listener while a place is free, and every caller. Gives select's
+// first argument: one past the highest socket (BSD sockets count them,
+// Windows Sockets do not).
+int Watch(SOCKET listener, const Caller* callers, fd_set* readable) {
+    FD_ZERO(readable);
+    SOCKET highest = listener;
+    bool room = false;
+    for (int i = 0; i < kCallers; ++i) {
+        SOCKET socket = callers[i].socket;
+        if (socket == INVALID_SOCKET) {
+            room = true;
+            continue;
+        }
+        FD_SET(socket, readable);
+        highest = socket > highest ? socket : highest;
+    }
+    if (room) {
+        FD_SET(listener, readable);
+    }
+    return (int)highest + 1;
 }
 
 void Drop(Caller* caller) {
-    close(caller->socket);
+    closesocket(caller->socket);
     caller->socket = INVALID_SOCKET;
 }
 
 // The listener does not block: a connection that went away before it was
-// taken costs nothing.
+// taken costs nothing. Neither do the callers, whose sends and receives
+// follow select.
 void AcceptCallers(SOCKET listener, Caller* callers) {
     for (int i = 0; i < kCallers; ++i) {
         if (callers[i].socket != INVALID_SOCKET) {
@@ -79,15 +83,19 @@ void AcceptCallers(SOCKET listener, Caller* callers) {
         if (callers[i].socket == INVALID_SOCKET) {
             return;
         }
+        if (SetSocketNonBlocking(callers[i].socket) != 0) {
+            Drop(&callers[i]);
+            continue;
+        }
         callers[i].deadline = SteadyMilliseconds() + kReadMs;
         callers[i].used = 0;
     }
 }
 
-// Reads what the caller has sent, when poll saw something; true when that
+// Reads what the caller has sent, when select saw something; true when that
 // holds the request and the reply went out. The caller is let go once it
 // is answered, stops, fills its room without asking or runs out of time.
-bool Serve(Caller* caller, short events, const CallAnswer* answer) {
+bool Serve(Caller* caller, const fd_set* readable, const CallAnswer* answer) {
     if (caller->socket == INVALID_SOCKET) {
         return false;
     }
@@ -95,46 +103,45 @@ bool Serve(Caller* caller, short events, const CallAnswer* answer) {
         Drop(caller);
         return false;
     }
-    if (events == 0) {
+    if (!FD_ISSET(caller->socket, readable)) {
         return false;
     }
-    ssize_t got = recv(caller->socket, caller->text + caller->used,
-                       (size_t)(kRequestSize - caller->used), MSG_DONTWAIT);
+    int got =
+        (int)recv(caller->socket, caller->text + caller->used, kRequestSize - caller->used, 0);
     if (got <= 0) {
         Drop(caller);
         return false;
     }
-    caller->used += (int)got;
+    caller->used += got;
     caller->text[caller->used] = '\0';
     bool asked = std::strstr(caller->text, answer->request) != nullptr;
-    size_t length = std::strlen(answer->reply);
-    bool answered = asked && send(caller->socket, answer->reply, length,
-                                  MSG_NOSIGNAL | MSG_DONTWAIT) == (ssize_t)length;
+    int length = (int)std::strlen(answer->reply);
+    bool answered = asked && (int)send(caller->socket, answer->reply, length, 0) == length;
     if (asked || caller->used == kRequestSize) {
         Drop(caller);
     }
     return answered;
 }
 
-void* Answer(void* argument) {
+DWORD WINAPI Answer(LPVOID argument) {
     CallAnswer* answer = (CallAnswer*)argument;
     long long end = SteadyMilliseconds() + answer->milliseconds;
     Caller callers[kCallers];
     for (Caller& caller : callers) {
         caller.socket = INVALID_SOCKET;
     }
-    struct pollfd entries[kCallers + 2];
-    while (!answer->answered && SteadyMilliseconds() < end) {
-        Watch(answer, callers, entries);
-        if ((poll(entries, kCallers + 2, Left(NextWake(callers, end))) < 0 && errno != EINTR) ||
-            entries[0].revents != 0) {
+    while (!answer->answered && !answer->stop && SteadyMilliseconds() < end) {
+        fd_set readable;
+        int count = Watch(answer->listener, callers, &readable);
+        struct timeval wait = NextWait(callers, end);
+        if (select(count, &readable, nullptr, nullptr, &wait) == SOCKET_ERROR) {
             break;
         }
-        if (entries[1].revents != 0) {
+        if (FD_ISSET(answer->listener, &readable)) {
             AcceptCallers(answer->listener, callers);
         }
         for (int i = 0; i < kCallers && !answer->answered; ++i) {
-            answer->answered = Serve(&callers[i], entries[2 + i].revents, answer);
+            answer->answered = Serve(&callers[i], &readable, answer);
         }
     }
     for (Caller& caller : callers) {
@@ -142,7 +149,7 @@ void* Answer(void* argument) {
             Drop(&caller);
         }
     }
-    return nullptr;
+    return 0;
 }
 
 } // namespace
@@ -155,17 +162,15 @@ SOCKET ListenOnPort(unsigned short port) {
     // The connection answered last time may still wait out its close on
     // this port; that must not count as the port being taken. A socket
     // that listens there still does.
-    int on = 1;
-    setsockopt(listener, SOL_SOCKET, SO_REUSEADDR, &on, sizeof(on));
     struct sockaddr_in address;
     std::memset(&address, 0, sizeof(address));
     address.sin_family = AF_INET;
     address.sin_port = htons(port);
     address.sin_addr.s_addr = htonl(INADDR_ANY);
-    if (bind(listener, (const struct sockaddr*)&address, sizeof(address)) != 0 ||
-        listen(listener, kBacklog) != 0 ||
-        fcntl(listener, F_SETFL, fcntl(listener, F_GETFL) | O_NONBLOCK) != 0) {
-        close(listener);
+    if (SetListenerRebinding(listener) != 0 ||
+        bind(listener, (const struct sockaddr*)&address, sizeof(address)) != 0 ||
+        listen(listener, kBacklog) != 0 || SetSocketNonBlocking(listener) != 0) {
+        closesocket(listener);
         return INVALID_SOCKET;
     }
     return listener;
@@ -173,23 +178,14 @@ SOCKET ListenOnPort(unsigned short port) {
 
 bool StartAnswering(CallAnswer* answer) {
     answer->answered = false;
-    if (pipe(answer->stop) != 0) {
-        return false;
-    }
-    if (pthread_create(&answer->thread, nullptr, Answer, answer) != 0) {
-        close(answer->stop[0]);
-        close(answer->stop[1]);
-        return false;
-    }
-    return true;
+    answer->stop = false;
+    answer->thread = CreateThread(nullptr, 0, Answer, answer, 0, nullptr);
+    return answer->thread != nullptr;
 }
 
 bool FinishAnswering(CallAnswer* answer) {
-    char stop = 0;
-    ssize_t written = write(answer->stop[1], &stop, 1);
-    (void)written; // a full pipe has told the thread already
-    pthread_join(answer->thread, nullptr);
-    close(answer->stop[0]);
-    close(answer->stop[1]);
+    answer->stop = true;
+    WaitForSingleObject(answer->thread, INFINITE);
+    CloseHandle(answer->thread);
     return answer->answered;
 }

@@ -3,7 +3,7 @@
 // peer's verdict while the connection it asked for is answered.
 #pragma once
 
-#include <pthread.h>
+#include <atomic>
 
 #include "platform/platform.h"
 
@@ -22,8 +22,8 @@ struct CallAnswer {
     const char* reply;
     int milliseconds;
     bool answered;
-    pthread_t thread;
-    int stop[2];
+    std::atomic<bool> stop;
+    HANDLE thread;
 };
 
 // Starts answering, for at most answer->milliseconds; false when it cannot

@@ -13,7 +13,6 @@
 #include <cstring>
 
 #include "address/dotted_address.h"
-#include "address/local_address.h"
 #include "http/url.h"
 #include "platform/platform.h"
 
@@ -163,10 +162,6 @@ bool AskNatPmp(PortMapping* mapping) {
     return answered;
 }
 
-bool IsSharedAddress(const unsigned char* octets) {
-    return octets[0] == 100 && (octets[1] & 0xC0) == 64;
-}
-
 } // namespace
 
 void FindPortMapping(PortMapping* mapping) {
@@ -182,23 +177,4 @@ void FindPortMapping(PortMapping* mapping) {
     if (AskNatPmp(&natPmp)) {
         *mapping = natPmp;
     }
-}
-
-int JudgeDoubleNat(const PortMapping* mapping, const char* internetAddress) {
-    if (mapping->protocol == kMappingNone) {
-        return kDoubleNatUnknown;
-    }
-    if (mapping->externalAddress[0] == '\0') {
-        return kDoubleNatYes;
-    }
-    uint32_t external = inet_addr(mapping->externalAddress);
-    const unsigned char* octets = (const unsigned char*)&external;
-    if (IsPrivateAddress(octets) || IsSharedAddress(octets)) {
-        return kDoubleNatYes;
-    }
-    if (internetAddress == nullptr) {
-        return kDoubleNatUnknown;
-    }
-    return std::strcmp(mapping->externalAddress, internetAddress) == 0 ? kDoubleNatNo
-                                                                       : kDoubleNatYes;
 }

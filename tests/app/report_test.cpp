@@ -69,26 +69,30 @@ struct DeepCase {
     const char* doubleNat;
     const char* incoming;
     const char* json;
+    const char* unasked = nullptr; // why the router was not asked, where it was not
 };
 
 // Every wording, and the double-NAT judgement at the edges of the ranges.
 const DeepCase kDeepCases[] = {
     {kMappingNone, "", "11.84.0.1", kCallUnreachable, "none found", "unknown",
      "TCP port 1720 is not reachable from the Internet",
-     ", \"port_mapping\": null, \"double_nat\": null, \"inbound_tcp_1720\": \"unreachable\", "
+     ", \"port_mapping\": null, \"port_mapping_reason\": null, \"double_nat\": null, "
+     "\"inbound_tcp_1720\": \"unreachable\", "
      "\"inbound_tcp_1720_reason\": null}\n"},
     {kMappingUpnp, "11.84.0.1", "11.84.0.1", kCallReachable,
      "UPnP on 10.84.0.1, external address 11.84.0.1", "no",
      "TCP port 1720 is reachable from the Internet",
      ", \"port_mapping\": {\"protocol\": \"upnp\", \"gateway\": \"10.84.0.1\", "
-     "\"external_address\": \"11.84.0.1\"}, \"double_nat\": false, \"inbound_tcp_1720\": "
+     "\"external_address\": \"11.84.0.1\"}, \"port_mapping_reason\": null, \"double_nat\": false, "
+     "\"inbound_tcp_1720\": "
      "\"reachable\", \"inbound_tcp_1720_reason\": null}\n"},
     {kMappingNatPmp, "192.168.1.2", "11.84.0.1", kCallPortInUse,
      "NAT-PMP on 10.84.0.1, external address 192.168.1.2",
      "yes (the router's external address 192.168.1.2 is not public)",
      "not tested (port 1720 in use on this machine)",
      ", \"port_mapping\": {\"protocol\": \"nat-pmp\", \"gateway\": \"10.84.0.1\", "
-     "\"external_address\": \"192.168.1.2\"}, \"double_nat\": true, \"inbound_tcp_1720\": null, "
+     "\"external_address\": \"192.168.1.2\"}, \"port_mapping_reason\": null, \"double_nat\": true, "
+     "\"inbound_tcp_1720\": null, "
      "\"inbound_tcp_1720_reason\": \"port 1720 in use on this machine\"}\n"},
     {kMappingUpnp, "100.127.255.255", "11.84.0.1", kCallNoCallBack,
      "UPnP on 10.84.0.1, external address 100.127.255.255",
@@ -109,15 +113,23 @@ const DeepCase kDeepCases[] = {
      "UPnP on 10.84.0.1, external address 11.84.0.1", "unknown",
      "not tested (the Internet lookup failed)",
      ", \"port_mapping\": {\"protocol\": \"upnp\", \"gateway\": \"10.84.0.1\", "
-     "\"external_address\": \"11.84.0.1\"}, \"double_nat\": null, \"inbound_tcp_1720\": null, "
+     "\"external_address\": \"11.84.0.1\"}, \"port_mapping_reason\": null, \"double_nat\": null, "
+     "\"inbound_tcp_1720\": null, "
      "\"inbound_tcp_1720_reason\": \"the Internet lookup failed\"}\n"},
     {kMappingUpnp, "", "11.84.0.1", kCallUnreachable,
      "UPnP on 10.84.0.1, no public external address",
      "yes (the router has no public external address)",
      "TCP port 1720 is not reachable from the Internet",
      ", \"port_mapping\": {\"protocol\": \"upnp\", \"gateway\": \"10.84.0.1\", "
-     "\"external_address\": null}, \"double_nat\": true, \"inbound_tcp_1720\": \"unreachable\", "
+     "\"external_address\": null}, \"port_mapping_reason\": null, \"double_nat\": true, "
+     "\"inbound_tcp_1720\": \"unreachable\", "
      "\"inbound_tcp_1720_reason\": null}\n"},
+    {kMappingNone, "", "11.84.0.1", kCallReachable, "not checked on Windows", "unknown",
+     "TCP port 1720 is reachable from the Internet",
+     ", \"port_mapping\": null, \"port_mapping_reason\": \"not checked on Windows\", "
+     "\"double_nat\": null, \"inbound_tcp_1720\": \"reachable\", \"inbound_tcp_1720_reason\": "
+     "null}\n",
+     "not checked on Windows"},
 };
 
 } // namespace
@@ -126,6 +138,7 @@ TEST(DeepReport, EachFactAsWritten) {
     for (const DeepCase& test : kDeepCases) {
         DeepReport deep = {};
         deep.mapping.protocol = test.protocol;
+        deep.mapping.unasked = test.unasked;
         lstrcpynA(deep.mapping.gateway, test.protocol != kMappingNone ? "10.84.0.1" : "", 16);
         lstrcpynA(deep.mapping.externalAddress, test.external, 16);
         deep.doubleNat = JudgeDoubleNat(&deep.mapping, test.internet);

@@ -5,8 +5,8 @@
 #                             fields, lintian, then installed with apt-get,
 #                             run, its manual page found, and removed again
 #                             (needs root; skips otherwise)
-#   package.sh zip BUILD      the zip of the Windows build: the program and
-#                             README.txt, nothing else
+#   package.sh zip BUILD      the zip of the Windows build: the two programs
+#                             and README.txt, nothing else
 #   package.sh manual SOURCE  the manual page renders without a warning
 set -eu
 
@@ -73,10 +73,12 @@ zip_package() {
         fail "cpack: $(cat "$rig_dir/cpack.log")"
     archive=$rig_dir/Marvoly-1.0.0.1.zip
     python3 -m zipfile -e "$archive" "$rig_dir/unpacked"
-    expect "files" "$(cd "$rig_dir/unpacked" && find . -type f | sort | tr '\n' ' ')" \
-        "./Marvoly.exe ./README.txt "
-    cmp "$rig_dir/unpacked/Marvoly.exe" "$build/src/app/Marvoly.exe" ||
-        fail "the zip's Marvoly.exe is not the one built"
+    expect "files" "$(cd "$rig_dir/unpacked" && find . -type f | LC_ALL=C sort | tr '\n' ' ')" \
+        "./Marvoly.exe ./README.txt ./marvoly-cli.exe "
+    for program in Marvoly.exe marvoly-cli.exe; do
+        cmp "$rig_dir/unpacked/$program" "$build/src/app/$program" ||
+            fail "the zip's $program is not the one built"
+    done
 }
 
 manual_page() {

@@ -33,10 +33,19 @@ int HoldSends(SOCKET socket, int hold) {
 #endif
 }
 
+int SetListenerRebinding(SOCKET socket) {
+    int on = 1;
+    return setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &on, sizeof(on)) == 0 ? 0 : SOCKET_ERROR;
+}
+
+int SetSocketNonBlocking(SOCKET socket) {
+    int flags = fcntl(socket, F_GETFL);
+    return flags >= 0 && fcntl(socket, F_SETFL, flags | O_NONBLOCK) == 0 ? 0 : SOCKET_ERROR;
+}
+
 int ConnectWithTimeout(SOCKET socket, const struct sockaddr* address, int length, int milliseconds,
                        long long deadline) {
-    int flags = fcntl(socket, F_GETFL);
-    if (flags < 0 || fcntl(socket, F_SETFL, flags | O_NONBLOCK) != 0) {
+    if (SetSocketNonBlocking(socket) != 0) {
         return SOCKET_ERROR;
     }
     if (connect(socket, address, (socklen_t)length) == 0) {

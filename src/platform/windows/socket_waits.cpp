@@ -2,16 +2,22 @@
 // made non-blocking.
 #include "platform/platform.h"
 
-// GetTickCount wraps after 49.7 days; every wrap seen adds its 2^32 here.
+#include <atomic>
+#include <cstdint>
+
+// GetTickCount wraps after 49.7 days: the clock is the latest reading moved
+// on by the ticks since, told apart in 32 bits, so a wrap changes nothing.
+// Threads read it side by side; the latest reading is the one kept (0
+// before the first).
+std::atomic<long long> g_latestTicks(0);
+
 long long SteadyMilliseconds() {
-    static DWORD last = 0;
-    static long long wraps = 0;
-    DWORD now = GetTickCount();
-    if (now < last) {
-        wraps += 1LL << 32;
+    long long seen = g_latestTicks.load();
+    DWORD ticks = GetTickCount();
+    long long now = seen == 0 ? ticks : seen + (std::int32_t)(ticks - (DWORD)seen);
+    while (now > seen && !g_latestTicks.compare_exchange_weak(seen, now)) {
     }
-    last = now;
-    return wraps + now;
+    return now;
 }
 
 int SetSocketNoDelay(SOCKET socket) {
@@ -24,10 +30,18 @@ int HoldSends(SOCKET, int) {
     return 0;
 }
 
+int SetListenerRebinding(SOCKET) {
+    return 0;
+}
+
+int SetSocketNonBlocking(SOCKET socket) {
+    u_long nonBlocking = 1;
+    return ioctlsocket(socket, FIONBIO, &nonBlocking) == 0 ? 0 : SOCKET_ERROR;
+}
+
 int ConnectWithTimeout(SOCKET socket, const struct sockaddr* address, int length, int milliseconds,
                        long long deadline) {
-    u_long nonBlocking = 1;
-    if (ioctlsocket(socket, FIONBIO, &nonBlocking) != 0) {
+    if (SetSocketNonBlocking(socket) != 0) {
         return SOCKET_ERROR;
     }
     if (connect(socket, address, length) == 0) {

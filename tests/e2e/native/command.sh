@@ -1,11 +1,14 @@
 #!/bin/sh
-# The real marvoly as a command, against the echo page on loopback:
+# The real command against the echo page on loopback: the native marvoly,
+# or under Wine the Windows console program marvoly-cli.exe, which must
+# answer alike:
 #
 #   command.sh report|json|echo-down|echo-url|usage|help-and-version
 #
 # The environment names MARVOLY_E2E_PROGRAM, MARVOLY_E2E_ECHO_URL (the page
 # the program asks by default), MARVOLY_E2E_ECHO_LOG (one line per request,
-# kept by the test's nginx) and MARVOLY_E2E_WORK (a folder for its files).
+# kept by the test's nginx) and MARVOLY_E2E_WORK (a folder for its files);
+# for the Windows program MARVOLY_E2E_WINE_RUN, the build's Wine wrapper.
 set -eu
 
 here=$(cd "$(dirname "$0")" && pwd)
@@ -13,16 +16,32 @@ here=$(cd "$(dirname "$0")" && pwd)
 rig_use schema
 
 program=$MARVOLY_E2E_PROGRAM
+name=$(basename "$program" .exe)
 echo_log=$MARVOLY_E2E_ECHO_LOG
 work=$MARVOLY_E2E_WORK/command-$1
 mkdir -p "$work"
+cr=$(printf '\r')
 
-# run ARGUMENT...: the program without a terminal; out, err and rc in $work,
-# its JSON (if any) read into $work/fields.
+# The Windows console's lines end in CR LF, the terminal's in LF: each line
+# of FILE must end as its platform's do. The checks read them without CR.
+check_line_ends() {
+    ended=$(grep -c "$cr\$" "$1" || true)
+    [ -n "${MARVOLY_E2E_WINE_RUN-}" ] || [ "$ended" -eq 0 ] || fail "a CR in $(cat "$1")"
+    [ -z "${MARVOLY_E2E_WINE_RUN-}" ] || expect "lines ending in CR LF" "$ended" "$(line_count "$1")"
+    tr -d "$cr" <"$1" >"$1.lf"
+    mv "$1.lf" "$1"
+}
+
+# run ARGUMENT...: the program without a terminal (under Wine for the
+# Windows one); out, err and rc in $work, its JSON (if any) read into
+# $work/fields.
 run() {
     first=$(line_count "$echo_log")
     rc=0
-    timeout 30 "$program" "$@" </dev/null >"$work/out" 2>"$work/err" || rc=$?
+    timeout 30 ${MARVOLY_E2E_WINE_RUN:+"$MARVOLY_E2E_WINE_RUN"} "$program" "$@" </dev/null \
+        >"$work/out" 2>"$work/err" || rc=$?
+    check_line_ends "$work/out"
+    check_line_ends "$work/err"
     json_fields "$work/out" "$work/fields" 2>/dev/null || true
 }
 
@@ -59,10 +78,9 @@ report() {
         "H.323 notes:          $(verdict_for "$local_address" 127.0.0.1)"
     # Without a terminal the program gives the same report unasked.
     mv "$work/out" "$work/report"
-    first=$(line_count "$echo_log")
-    "$program" </dev/null | cat >"$work/out"
+    run
     expect "requests" "$(requests)" 1
-    cmp "$work/report" "$work/out" || fail "marvoly | cat gave: $(cat "$work/out")"
+    cmp "$work/report" "$work/out" || fail "$name without options gave: $(cat "$work/out")"
 }
 
 json() {
@@ -124,8 +142,8 @@ help_and_version() {
         expect "$option: exit code, requests, first line" "$rc $(requests) $(head -n 1 "$work/out")" \
             "0 0 $line"
     done <<ROWS
---help|Usage: marvoly [--report | --json] [--deep] [--echo-url URL]
--h|Usage: marvoly [--report | --json] [--deep] [--echo-url URL]
+--help|Usage: $name [--report | --json] [--deep] [--echo-url URL]
+-h|Usage: $name [--report | --json] [--deep] [--echo-url URL]
 --version|Marvoly 1.0.0.1
 -V|Marvoly 1.0.0.1
 ROWS

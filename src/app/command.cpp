@@ -1,0 +1,66 @@
+#include "app/command.h"
+
+#include <cstdio>
+
+#include "address/internet_address.h"
+#include "app/report.h"
+#include "terminal/win32.h"
+
+namespace {
+
+int PrintVersion(const CommandProgram* program) {
+    ProgramVersion version;
+    if (!LoadProgramVersion(&version)) {
+        std::fprintf(stderr, "%s: the program carries no version record\n", program->name);
+        return kExitNotFound;
+    }
+    std::printf("%s %u.%u.%u.%u\n", version.productName, version.numbers[0], version.numbers[1],
+                version.numbers[2], version.numbers[3]);
+    return kExitFound;
+}
+
+} // namespace
+
+int StartCommand(const CommandProgram* program, int argc, char** argv, CommandLine* command) {
+    if (!ReadCommandLine(argc, argv, command)) {
+        std::fprintf(stderr, "%s: %s (see %s --help)\n", program->name, command->error,
+                     program->name);
+        return kExitUsage;
+    }
+    if (command->help) {
+        PrintUsage(program->name, program->plainRun, g_echoUrl);
+        return kExitFound;
+    }
+    g_hInstance = GetModuleHandleA(NULL);
+    if (command->version) {
+        return PrintVersion(program);
+    }
+    if (command->echoUrl != nullptr) {
+        g_echoUrl = command->echoUrl;
+    }
+    return kCommandGoesOn;
+}
+
+int RunReport(const CommandProgram* program, const CommandLine* command) {
+    WSADATA socketInfo;
+    DetectionReport report;
+    DeepReport deepReport;
+    if (WSAStartup(MAKEWORD(1, 1), &socketInfo) != 0) {
+        std::fprintf(stderr, "%s: the socket layer cannot start\n", program->name);
+        return kExitNotFound;
+    }
+    MakeReport(&report);
+    if (command->deep) {
+        MakeDeepReport(&report, &deepReport);
+    }
+    WSACleanup();
+    if (command->json) {
+        WriteJsonReport(stdout, &report, command->deep ? &deepReport : nullptr);
+    } else {
+        WriteTextReport(stdout, &report);
+        if (command->deep) {
+            WriteDeepTextReport(stdout, &deepReport);
+        }
+    }
+    return ReportIsComplete(&report) ? kExitFound : kExitNotFound;
+}
