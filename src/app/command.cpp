@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "address/internet_address.h"
+#include "app/deep_report.h"
 #include "app/report.h"
 #include "terminal/win32.h"
 
@@ -57,6 +58,9 @@ int RunReport(const CommandProgram* program, const CommandLine* command) {
     if (command->json) {
         WriteJsonReport(stdout, &report, command->deep ? &deepReport : nullptr);
     } else {
+        if (command->deep) {
+            WriteReadinessReport(stdout, &deepReport);
+        }
         WriteTextReport(stdout, &report);
         if (command->deep) {
             WriteDeepTextReport(stdout, &deepReport);

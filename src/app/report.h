@@ -6,8 +6,8 @@
 #include <cstdio>
 
 #include "platform/platform.h"
-#include "reach/incoming_call.h"
-#include "reach/port_mapping.h"
+
+struct DeepReport;
 
 const int kReportFieldSize = 256;
 const int kReportNoteSize = 1024;
@@ -30,23 +30,17 @@ bool ReportIsComplete(const DetectionReport* report);
 // The three fields, one a line, each after its label as the dialog shows it.
 void WriteTextReport(std::FILE* out, const DetectionReport* report);
 
-// The facts of --deep, beyond the verdict; none of them changes whether the
-// report is complete.
-struct DeepReport {
-    PortMapping mapping;
-    int doubleNat;    // kDoubleNatNo, kDoubleNatYes or kDoubleNatUnknown
-    int incomingCall; // one of the kCall values
-};
-
-// Asks the router and the echo service, after the run that report holds.
-void MakeDeepReport(const DetectionReport* report, DeepReport* deep);
-
-// The three facts, one a line, after the report's three.
-void WriteDeepTextReport(std::FILE* out, const DeepReport* deep);
-
 // One JSON object on one line; deep, when not null, adds its keys.
 void WriteJsonReport(std::FILE* out, const DetectionReport* report, const DeepReport* deep);
 
 // A JSON string of the text, its bytes read as Latin-1 (the resources'
 // texts are), in printable ASCII.
 void WriteJsonString(std::FILE* out, const char* text);
+
+// The pieces both reports are written with: a label and its text, the texts
+// lined up as in the dialog; a JSON string or null; a JSON key with an
+// address or null, or with a fact (true, false or null for a kFact value).
+void WriteReportLine(std::FILE* out, const char* label, const char* text);
+void WriteJsonTextOrNull(std::FILE* out, const char* text);
+void WriteJsonAddress(std::FILE* out, const char* name, bool found, const char* text);
+void WriteJsonFact(std::FILE* out, const char* name, int fact);

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "app/deep_report.h"
 #include "app/report.h"
 
 namespace {
@@ -56,8 +57,18 @@ std::string Written(const DeepReport* deep, bool json) {
     std::fclose(out);
     std::string written(buffer, size);
     std::free(buffer);
-    // The JSON's own keys come after the note, which is empty here.
-    return json ? written.substr(written.find("\"note\": \"\"") + 10) : written;
+    // The keys of the router and the call-back come after the note, which
+    // is empty here, and before the probes' (the first three lines of the
+    // text).
+    if (json) {
+        std::size_t from = written.find("\"note\": \"\"") + 10;
+        return written.substr(from, written.find(", \"tcp_1720_out\"") - from) + "}\n";
+    }
+    std::size_t end = 0;
+    for (int line = 0; line < 3; ++line) {
+        end = written.find('\n', end) + 1;
+    }
+    return written.substr(0, end);
 }
 
 struct DeepCase {
@@ -143,6 +154,8 @@ TEST(DeepReport, EachFactAsWritten) {
         lstrcpynA(deep.mapping.externalAddress, test.external, 16);
         deep.doubleNat = JudgeDoubleNat(&deep.mapping, test.internet);
         deep.incomingCall = test.call;
+        ReadinessFacts nothing = {};
+        JudgeReadiness(&nothing, &deep.readiness);
         EXPECT_EQ(std::string("Port mapping:         ") + test.mapping +
                       "\nDouble NAT:           " + test.doubleNat +
                       "\nIncoming calls:       " + test.incoming + "\n",

@@ -19,26 +19,35 @@ set -eu
 here=$(cd "$(dirname "$0")" && pwd)
 rig_lib=$here/../../lib
 . "$rig_lib/use.sh"
-rig_use netns nginx
+rig_use netns nginx h323-echo
 
-# scenario   network  router    echo   mapping     double NAT  incoming calls  note
+# The H.323 signalling columns: whether TCP 1720 gets out (and UDP 1719
+# with it), and what the path does to the Setup: none (passes unchanged, no
+# call-back let in), open (unchanged, the H.245 call-back let in), rewrites
+# (addresses rewritten, call-back let in), mangled (another byte changed),
+# null (not known, as 1720 does not get out).
+# scenario   network  router    echo   mapping     double NAT  incoming calls  note out alg
 scenarios() {
     cat <<'TABLE'
-nat          nat      -         js     none        unknown     unreachable     101
-upnp         nat      upnp      js     upnp        no          unreachable     101
-nat-pmp      nat      nat-pmp   js     nat-pmp     no          unreachable     101
-forwarded    nat      forward   js     none        unknown     reachable       101
-reflected    nat      reflect   js     none        unknown     unreachable     101
-routed       routed   -         js     none        unknown     reachable       100
-firewall     routed   drop      js     none        unknown     unreachable     100
-double       double   upnp      js     no-address  yes         unreachable     101
-in-use       nat      hold-1720 js     none        unknown     in-use          101
-no-js        nat      -         plain  none        unknown     no-call-back    101
-limited      nat      limit     js     none        unknown     limited         101
-rogue-slow   nat      slow      js     none        unknown     unreachable     101
-rogue-huge   nat      huge      js     none        unknown     unreachable     101
-rogue-host   nat      elsewhere js     none        unknown     unreachable     101
-silent-peer  routed   silent    js     none        unknown     reachable       100
+nat          nat      -         js     none        unknown     unreachable     101  yes none
+upnp         nat      upnp      js     upnp        no          unreachable     101  yes none
+nat-pmp      nat      nat-pmp   js     nat-pmp     no          unreachable     101  yes none
+forwarded    nat      forward   js     none        unknown     reachable       101  yes none
+reflected    nat      reflect   js     none        unknown     unreachable     101  yes none
+routed       routed   -         js     none        unknown     reachable       100  yes open
+firewall     routed   drop      js     none        unknown     unreachable     100  yes none
+double       double   upnp      js     no-address  yes         unreachable     101  yes none
+in-use       nat      hold-1720 js     none        unknown     in-use          101  yes none
+no-js        nat      -         plain  none        unknown     no-call-back    101  yes none
+limited      nat      limit     js     none        unknown     limited         101  yes none
+rogue-slow   nat      slow      js     none        unknown     unreachable     101  yes none
+rogue-huge   nat      huge      js     none        unknown     unreachable     101  yes none
+rogue-host   nat      elsewhere js     none        unknown     unreachable     101  yes none
+silent-peer  routed   silent    js     none        unknown     reachable       100  yes open
+alg          nat      helper    js     none        unknown     unreachable     101  yes rewrites
+firewall-alg routed   helper-fw js     none        unknown     unreachable     100  yes open
+1720-dropped nat      drop-out  js     none        unknown     unreachable     101  no  null
+mangled      routed   mangle    js     none        unknown     reachable       100  yes mangled
 TABLE
 }
 
@@ -51,9 +60,10 @@ row=$(scenarios | awk -v name="$scenario" '$1 == name')
 # shellcheck disable=SC2086 # the row's words
 set -- $row
 network=$2 router_extra=$3 echo_kind=$4
-want_mapping=$5 want_double=$6 want_incoming=$7 want_note=$8
+want_mapping=$5 want_double=$6 want_incoming=$7 want_note=$8 want_out=$9 want_alg=${10}
 
-netns_require iptables nginx python3 curl /usr/sbin/miniupnpd /usr/bin/time
+netns_require iptables nft nginx python3 curl /usr/sbin/miniupnpd /usr/bin/time
+h323_echo_require
 rig_begin "$MARVOLY_E2E_WORK/deep"
 client=$rig_id-client router=$rig_id-router carrier=$rig_id-carrier echo=$rig_id-echo
 lan=10.84.0
@@ -183,7 +193,8 @@ router_extra() {
     silent)
         for hold in '--rcheck --seconds 2 -j ACCEPT' '--set -j DROP'; do
             # shellcheck disable=SC2086 # the words of the rule
-            in_netns "$router" iptables -A FORWARD -p tcp --syn --dport 1720 -m recent --name held $hold
+            in_netns "$router" iptables -A FORWARD -i r1 -p tcp --syn --dport 1720 \
+                -m recent --name held $hold
         done
         ip netns exec "$router" python3 -c "import socket, time
 while True:
@@ -191,7 +202,31 @@ while True:
     except OSError: time.sleep(0.02)" &
         rig_own_pid $!
         ;;
+    # The kernel's own H.323 helper on the signalling that leaves (with
+    # helper-fw also a firewall that lets in only what belongs to
+    # connections from inside, or what the helper expects); TCP 1720 and
+    # UDP 1719 dropped on the way out; another byte of the Setup (its call
+    # reference) changed on the way.
+    helper | helper-fw | drop-out | mangle)
+        signalling_rules | in_netns "$router" nft -f - || fail "the router's rules did not load"
+        ;;
     esac
+}
+
+signalling_rules() {
+    echo 'table ip marvoly {'
+    case "$router_extra" in helper*)
+        echo 'ct helper q931 { type "Q.931" protocol tcp; }'
+        echo 'chain pre { type filter hook prerouting priority filter; tcp dport 1720 ct helper set "q931"; }' ;;
+    esac
+    echo 'chain gate { type filter hook forward priority filter;'
+    case "$router_extra" in
+    helper-fw) echo 'policy drop; ct state established,related accept; iifname "r0" accept;' ;;
+    drop-out) echo 'oifname "r1" tcp dport 1720 drop; oifname "r1" udp dport 1719 drop;' ;;
+    mangle) echo 'oifname "r1" tcp dport 1720 @ih,48,8 set 0x4e;' ;;
+    esac
+    echo '}'
+    echo '}'
 }
 
 start_rogue() {
@@ -213,6 +248,23 @@ start_echo() {
     rig_own nginx "$rig_dir/echo"
     in_netns "$echo" sh -c ". '$rig_lib/nginx.sh' && nginx_start '$rig_dir/echo' '$block' 80 shipped" ||
         fail "the echo host's nginx did not start"
+    rig_own nginx "$rig_dir/h323"
+    in_netns "$echo" sh -c "rig_lib='$rig_lib' && . '$rig_lib/use.sh' && rig_use nginx h323-echo &&
+        h323_echo_start '$rig_dir/h323'" || fail "the echo host's Setup echo did not start"
+}
+
+# What the signalling probes found, as the JSON has it.
+signalling_json() {
+    case "$2" in
+    none) alg='false, "opens_h245_pinhole": false, "altered_bytes": []' ;;
+    open) alg='false, "opens_h245_pinhole": true, "altered_bytes": []' ;;
+    rewrites) alg='true, "opens_h245_pinhole": true, "altered_bytes": []' ;;
+    mangled) alg='false, "opens_h245_pinhole": true, "altered_bytes": [6]' ;;
+    null) alg='null, "opens_h245_pinhole": null, "altered_bytes": null' ;;
+    esac
+    fact=true
+    [ "$1" = yes ] || fact=false
+    echo "$fact {\"rewrites_addresses\": $alg} $fact"
 }
 
 # The three facts as the report words them and as the JSON has them.
@@ -320,6 +372,9 @@ expect "double_nat" "$(json_key "$rig_dir/json" double_nat)" "$(double_json "$wa
 expect "inbound_tcp_1720 and its reason" \
     "$(json_key "$rig_dir/json" inbound_tcp_1720) $(json_key "$rig_dir/json" inbound_tcp_1720_reason)" \
     "$(incoming_json "$want_incoming")"
+expect "tcp_1720_out, h323_alg, gatekeeper_udp_1719" \
+    "$(json_key "$rig_dir/json" tcp_1720_out) $(json_key "$rig_dir/json" h323_alg) $(json_key "$rig_dir/json" gatekeeper_udp_1719)" \
+    "$(signalling_json "$want_out" "$want_alg")"
 # bench/deep_steps.sh times the steps one by one, in the same network.
 [ -z "${MARVOLY_DEEP_STEPS-}" ] || in_netns "$client" "$MARVOLY_DEEP_STEPS"
 echo "PASS: $scenario"

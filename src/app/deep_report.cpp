@@ -1,0 +1,301 @@
+// The facts of --deep and the readiness answers, as text and as JSON.
+#include "app/deep_report.h"
+
+#include <cstring>
+
+#include "address/internet_address.h"
+#include "detect/detect_ids.h"
+#include "http/url.h"
+#include "platform/platform.h"
+
+namespace {
+
+const char* ProtocolName(int protocol, bool json) {
+    if (protocol == kMappingUpnp) {
+        return json ? "upnp" : "UPnP";
+    }
+    return json ? "nat-pmp" : "NAT-PMP";
+}
+
+// Why port 1720 was not tested, by kCall value; null where it was.
+const char* const kIncomingReasons[] = {
+    nullptr,
+    nullptr,
+    "port 1720 in use on this machine",
+    "the echo service cannot call back",
+    "the Internet lookup failed",
+    "the echo service refused: too many checks from this address, try again in a minute",
+};
+
+void WriteIncomingCall(std::FILE* out, int incomingCall) {
+    char text[128];
+    if (incomingCall == kCallReachable) {
+        lstrcpynA(text, "TCP port 1720 is reachable from the Internet", sizeof(text));
+    } else if (incomingCall == kCallUnreachable) {
+        lstrcpynA(text, "TCP port 1720 is not reachable from the Internet", sizeof(text));
+    } else {
+        std::snprintf(text, sizeof(text), "not tested (%s)", kIncomingReasons[incomingCall]);
+    }
+    WriteReportLine(out, "Incoming calls:", text);
+}
+
+void WritePortMapping(std::FILE* out, const PortMapping* mapping) {
+    char text[128];
+    if (mapping->unasked != nullptr) {
+        lstrcpynA(text, mapping->unasked, sizeof(text));
+    } else if (mapping->protocol == kMappingNone) {
+        lstrcpynA(text, "none found", sizeof(text));
+    } else if (mapping->externalAddress[0] == '\0') {
+        std::snprintf(text, sizeof(text), "%s on %s, no public external address",
+                      ProtocolName(mapping->protocol, false), mapping->gateway);
+    } else {
+        std::snprintf(text, sizeof(text), "%s on %s, external address %s",
+                      ProtocolName(mapping->protocol, false), mapping->gateway,
+                      mapping->externalAddress);
+    }
+    WriteReportLine(out, "Port mapping:", text);
+}
+
+void WriteDoubleNat(std::FILE* out, const DeepReport* deep) {
+    char text[128];
+    if (deep->doubleNat == kDoubleNatNo) {
+        lstrcpynA(text, "no", sizeof(text));
+    } else if (deep->doubleNat == kDoubleNatUnknown) {
+        lstrcpynA(text, "unknown", sizeof(text));
+    } else if (deep->mapping.externalAddress[0] == '\0') {
+        lstrcpynA(text, "yes (the router has no public external address)", sizeof(text));
+    } else {
+        std::snprintf(text, sizeof(text), "yes (the router's external address %s is not public)",
+                      deep->mapping.externalAddress);
+    }
+    WriteReportLine(out, "Double NAT:", text);
+}
+
+void WriteJsonMapping(std::FILE* out, const DeepReport* deep) {
+    const PortMapping* mapping = &deep->mapping;
+    std::fputs(", \"port_mapping\": ", out);
+    if (mapping->protocol == kMappingNone) {
+        std::fputs("null", out);
+    } else {
+        std::fprintf(out,
+                     "{\"protocol\": \"%s\", \"gateway\": ", ProtocolName(mapping->protocol, true));
+        WriteJsonString(out, mapping->gateway);
+        std::fputs(", ", out);
+        WriteJsonAddress(out, "external_address", mapping->externalAddress[0] != '\0',
+                         mapping->externalAddress);
+        std::fputc('}', out);
+    }
+    std::fputs(", \"port_mapping_reason\": ", out);
+    WriteJsonTextOrNull(out, mapping->unasked);
+    const char* doubleNat = deep->doubleNat == kDoubleNatYes  ? "true"
+                            : deep->doubleNat == kDoubleNatNo ? "false"
+                                                              : "null";
+    std::fprintf(out, ", \"double_nat\": %s, \"inbound_tcp_1720\": ", doubleNat);
+    if (deep->incomingCall == kCallReachable) {
+        std::fputs("\"reachable\"", out);
+    } else if (deep->incomingCall == kCallUnreachable) {
+        std::fputs("\"unreachable\"", out);
+    } else {
+        std::fputs("null", out);
+    }
+    std::fputs(", \"inbound_tcp_1720_reason\": ", out);
+    WriteJsonTextOrNull(out, kIncomingReasons[deep->incomingCall]);
+}
+
+// The echo host's own ports, asked from a thread of their own.
+struct EchoHostProbes {
+    const char* host;
+    DeepReport* deep;
+};
+
+DWORD WINAPI ProbeEchoHost(LPVOID argument) {
+    EchoHostProbes* probes = (EchoHostProbes*)argument;
+    ProbeCallSignalling(probes->host, &probes->deep->signalling);
+    return 0;
+}
+
+DWORD WINAPI ProbeGatekeeper(LPVOID argument) {
+    EchoHostProbes* probes = (EchoHostProbes*)argument;
+    ProbeGatekeeperPort(probes->host, &probes->deep->gatekeeper);
+    return 0;
+}
+
+// Starts a probe beside the caller, or runs it here when no thread can be
+// had; null then.
+HANDLE StartProbe(LPTHREAD_START_ROUTINE probe, EchoHostProbes* probes) {
+    HANDLE thread = CreateThread(nullptr, 0, probe, probes, 0, nullptr);
+    if (thread == nullptr) {
+        probe(probes);
+    }
+    return thread;
+}
+
+void FinishProbe(HANDLE thread) {
+    if (thread != nullptr) {
+        WaitForSingleObject(thread, INFINITE);
+        CloseHandle(thread);
+    }
+}
+
+void Judge(const DetectionReport* report, DeepReport* deep) {
+    ReadinessFacts facts = {};
+    facts.behindNat = report->noteId == IDS_BEHIND_FIREWALL;
+    facts.sameAddress = report->noteId == IDS_NOT_BEHIND_FIREWALL;
+    facts.portMapping = deep->mapping.protocol;
+    facts.doubleNat = deep->doubleNat;
+    facts.incomingCall = deep->incomingCall;
+    facts.tcp1720Out = deep->signalling.tcp1720Out;
+    facts.udpPasses = kFactUnknown;
+    facts.mapping = kBehaviourUnknown;
+    facts.grade = kGradeUnknown;
+    facts.algRewrites = deep->signalling.rewritesAddresses;
+    facts.algPinhole = deep->signalling.opensH245Pinhole;
+    JudgeReadiness(&facts, &deep->readiness);
+}
+
+// The words of the text report for each answer's JSON word.
+const char* const kAnswerTexts[][2] = {
+    {"port-forward", "with a port forward"}, {"relay", "not without a relay"},
+    {"traversal", "needs traversal"},        {"none", "none found"},
+    {"rewrites", "rewrites the signalling"}, {"pinholes", "opens pinholes only"},
+};
+
+const char* AnswerText(const char* word) {
+    for (const auto& pair : kAnswerTexts) {
+        if (std::strcmp(pair[0], word) == 0) {
+            return pair[1];
+        }
+    }
+    return word;
+}
+
+void WriteAnswer(std::FILE* out, const char* label, const ReadinessAnswer* answer) {
+    char text[256];
+    std::snprintf(text, sizeof(text), "%s (%s)", AnswerText(answer->word), answer->reason);
+    WriteReportLine(out, label, text);
+    if (answer->advice != nullptr) {
+        WriteReportLine(out, "", answer->advice);
+    }
+}
+
+void WriteJsonAnswer(std::FILE* out, const char* name, const ReadinessAnswer* answer) {
+    std::fprintf(out, "\"%s\": {\"answer\": \"%s\", \"reason\": ", name, answer->word);
+    WriteJsonString(out, answer->reason);
+    std::fputs(", \"advice\": ", out);
+    WriteJsonTextOrNull(out, answer->advice);
+    std::fputc('}', out);
+}
+
+const char* FactText(int fact, const char* yes, const char* no) {
+    return fact == kFactYes ? yes : fact == kFactNo ? no : "unknown";
+}
+
+// The offsets of the Setup's other bytes that arrived changed.
+void AlteredText(const CallSignalling* call, char* text, int size) {
+    if (call->alteredCount <= 0) {
+        lstrcpynA(text, call->alteredCount < 0 ? "unknown" : "none", size);
+        return;
+    }
+    int used = std::snprintf(text, size, "at offsets");
+    for (int i = 0; i < call->alteredCount && i < kAlteredLimit && used < size; ++i) {
+        used += std::snprintf(text + used, size - used, "%s %d", i == 0 ? "" : ",",
+                              call->alteredBytes[i]);
+    }
+}
+
+void WriteSignalling(std::FILE* out, const DeepReport* deep) {
+    const CallSignalling* call = &deep->signalling;
+    WriteReportLine(out, "Calls out (TCP 1720):",
+                    FactText(call->tcp1720Out, "TCP port 1720 to the echo host passes",
+                             "TCP port 1720 to the echo host is blocked"));
+    WriteReportLine(out, "Call signalling:",
+                    FactText(call->rewritesAddresses,
+                             "rewritten on the way: an H.323 ALG changes its addresses",
+                             "arrives with its addresses unchanged"));
+    WriteReportLine(
+        out, "H.245 call-back:",
+        FactText(call->opensH245Pinhole, "let in (a pinhole for the call)", "not let in"));
+    char text[256];
+    AlteredText(call, text, sizeof(text));
+    WriteReportLine(out, "Other bytes altered:", text);
+    WriteReportLine(out, "Gatekeeper (UDP 1719):",
+                    FactText(deep->gatekeeper.udp1719Out, "UDP port 1719 to the echo host passes",
+                             "UDP port 1719 to the echo host is blocked"));
+}
+
+void WriteJsonSignalling(std::FILE* out, const DeepReport* deep) {
+    const CallSignalling* call = &deep->signalling;
+    std::fputs(", ", out);
+    WriteJsonFact(out, "tcp_1720_out", call->tcp1720Out);
+    std::fputs(", \"h323_alg\": {", out);
+    WriteJsonFact(out, "rewrites_addresses", call->rewritesAddresses);
+    std::fputs(", ", out);
+    WriteJsonFact(out, "opens_h245_pinhole", call->opensH245Pinhole);
+    std::fputs(", \"altered_bytes\": ", out);
+    if (call->alteredCount < 0) {
+        std::fputs("null", out);
+    } else {
+        std::fputc('[', out);
+        for (int i = 0; i < call->alteredCount && i < kAlteredLimit; ++i) {
+            std::fprintf(out, "%s%d", i == 0 ? "" : ", ", call->alteredBytes[i]);
+        }
+        std::fputc(']', out);
+    }
+    std::fputs("}, ", out);
+    WriteJsonFact(out, "gatekeeper_udp_1719", deep->gatekeeper.udp1719Out);
+}
+
+} // namespace
+
+void MakeDeepReport(const DetectionReport* report, DeepReport* deep) {
+    const char* internet = report->foundInternet ? report->internetAddress : nullptr;
+    UrlParts echo;
+    SplitUrlParts(g_echoUrl, &echo);
+    EchoHostProbes probes = {echo.host, deep};
+    HANDLE signalling = StartProbe(ProbeEchoHost, &probes);
+    HANDLE gatekeeper = StartProbe(ProbeGatekeeper, &probes);
+    FindPortMapping(&deep->mapping);
+    deep->doubleNat = JudgeDoubleNat(&deep->mapping, internet);
+    deep->incomingCall = CheckIncomingCall(g_echoUrl, internet);
+    FinishProbe(signalling);
+    FinishProbe(gatekeeper);
+    Judge(report, deep);
+}
+
+void WriteReadinessReport(std::FILE* out, const DeepReport* deep) {
+    const Readiness* readiness = &deep->readiness;
+    WriteAnswer(out, "Calls out:", &readiness->callsOut);
+    WriteAnswer(out, "Calls in:", &readiness->callsIn);
+    WriteAnswer(out, "Media:", &readiness->media);
+    WriteAnswer(out, "Quality:", &readiness->quality);
+    WriteAnswer(out, "H.323 ALG:", &readiness->alg);
+    if (readiness->noteCaveat != nullptr) {
+        WriteReportLine(out, "About the note:", readiness->noteCaveat);
+    }
+}
+
+void WriteDeepTextReport(std::FILE* out, const DeepReport* deep) {
+    WritePortMapping(out, &deep->mapping);
+    WriteDoubleNat(out, deep);
+    WriteIncomingCall(out, deep->incomingCall);
+    WriteSignalling(out, deep);
+}
+
+void WriteJsonDeepReport(std::FILE* out, const DeepReport* deep) {
+    WriteJsonMapping(out, deep);
+    WriteJsonSignalling(out, deep);
+    const Readiness* readiness = &deep->readiness;
+    std::fputs(", \"readiness\": {", out);
+    WriteJsonAnswer(out, "calls_out", &readiness->callsOut);
+    std::fputs(", ", out);
+    WriteJsonAnswer(out, "calls_in", &readiness->callsIn);
+    std::fputs(", ", out);
+    WriteJsonAnswer(out, "media", &readiness->media);
+    std::fputs(", ", out);
+    WriteJsonAnswer(out, "quality", &readiness->quality);
+    std::fputs(", ", out);
+    WriteJsonAnswer(out, "alg", &readiness->alg);
+    std::fputs(", \"note_caveat\": ", out);
+    WriteJsonTextOrNull(out, readiness->noteCaveat);
+    std::fputs("}", out);
+}

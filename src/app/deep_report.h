@@ -1,0 +1,36 @@
+// The facts of --deep beyond the dialog's verdict, and the readiness
+// answers judged from them; none of them changes whether the report is
+// complete.
+#pragma once
+
+#include <cstdio>
+
+#include "app/report.h"
+#include "reach/call_signalling.h"
+#include "reach/incoming_call.h"
+#include "reach/port_mapping.h"
+#include "reach/readiness.h"
+
+struct DeepReport {
+    PortMapping mapping;
+    int doubleNat;    // kDoubleNatNo, kDoubleNatYes or kDoubleNatUnknown
+    int incomingCall; // one of the kCall values
+    CallSignalling signalling;
+    GatekeeperPort gatekeeper;
+    Readiness readiness;
+};
+
+// Asks the router and the echo host, after the run that report holds. The
+// probes of the echo host's own ports run beside the router's questions
+// and the call-back, so that the whole takes as long as the slowest.
+void MakeDeepReport(const DetectionReport* report, DeepReport* deep);
+
+// The five answers, each "no" or "needs" with what to do: they come before
+// the report's three lines.
+void WriteReadinessReport(std::FILE* out, const DeepReport* deep);
+
+// The facts, one a line, after the report's three.
+void WriteDeepTextReport(std::FILE* out, const DeepReport* deep);
+
+// The keys of --deep, after the report's own.
+void WriteJsonDeepReport(std::FILE* out, const DeepReport* deep);
