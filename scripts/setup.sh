@@ -8,7 +8,8 @@ packages="cmake ninja-build g++ googletest libncurses-dev libminiupnpc-dev libna
   miniupnpd-iptables libnginx-mod-http-js
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   clang-format clang-14 libclang-rt-14-dev python3 wine wine64 fonts-wine imagemagick xvfb xauth nginx-light haproxy curl iproute2 iptables tmux util-linux procps
-  dpkg-dev file lintian groff-base man-db"
+  dpkg-dev file lintian groff-base man-db
+  coturn nftables"
 case "${1-}" in
 --run-only) packages="cmake ninja-build g++ libncurses-dev libminiupnpc-dev libnatpmp-dev binutils-mingw-w64-x86-64 mingw-w64-common xdg-utils" ;;
 # The benchmarks compare with libcurl, watch the wire and load the echo page.
