@@ -4,9 +4,12 @@
 #include "platform/posix/text.h"
 
 #include <signal.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <cstring>
+
+#undef recvfrom
 
 namespace {
 
@@ -62,4 +65,12 @@ void WSASetLastError(int error) {
 
 int closesocket(SOCKET socket) {
     return close(socket) == 0 ? 0 : SOCKET_ERROR;
+}
+
+int WinsockRecvFrom(SOCKET socket, char* buffer, int size, int flags, struct sockaddr* from,
+                    int* fromSize) {
+    socklen_t length = (socklen_t)*fromSize;
+    ssize_t got = ::recvfrom(socket, buffer, (size_t)size, flags, from, &length);
+    *fromSize = (int)length;
+    return got < 0 ? SOCKET_ERROR : (int)got;
 }

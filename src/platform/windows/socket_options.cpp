@@ -39,14 +39,26 @@ int ConnectWithTimeout(SOCKET socket, const struct sockaddr* address, int length
     return WaitForSocket(socket, kWaitToSend, milliseconds, deadline);
 }
 
-// Windows reports a refused connection in the exception set, not the write
-// set; select is not cut short by anything, so one call is the whole wait.
-int WaitForSocket(SOCKET socket, SocketWait wait, int milliseconds, long long deadline) {
+namespace {
+
+// The time still left of a wait, at most milliseconds; false when none is.
+bool WaitLeft(int milliseconds, long long deadline, struct timeval* limit) {
     long long left = deadline - SteadyMilliseconds();
     if (left > milliseconds) {
         left = milliseconds;
     }
-    if (left <= 0) {
+    limit->tv_sec = (long)(left / 1000);
+    limit->tv_usec = (long)(left % 1000) * 1000;
+    return left > 0;
+}
+
+} // namespace
+
+// Windows reports a refused connection in the exception set, not the write
+// set; select is not cut short by anything, so one call is the whole wait.
+int WaitForSocket(SOCKET socket, SocketWait wait, int milliseconds, long long deadline) {
+    struct timeval limit;
+    if (!WaitLeft(milliseconds, deadline, &limit)) {
         return SOCKET_ERROR;
     }
     bool receive = wait == kWaitToReceive;
@@ -58,9 +70,26 @@ int WaitForSocket(SOCKET socket, SocketWait wait, int milliseconds, long long de
     if (!receive) {
         FD_SET(socket, &failed);
     }
-    struct timeval limit;
-    limit.tv_sec = (long)(left / 1000);
-    limit.tv_usec = (long)(left % 1000) * 1000;
     int count = select(0, receive ? &ready : nullptr, receive ? nullptr : &ready, &failed, &limit);
     return count > 0 && FD_ISSET(socket, &ready) && !FD_ISSET(socket, &failed) ? 0 : SOCKET_ERROR;
+}
+
+int WaitForSockets(const SOCKET* sockets, int count, int milliseconds, long long deadline) {
+    struct timeval limit;
+    if (count < 1 || count > kMaxWaitSockets || !WaitLeft(milliseconds, deadline, &limit)) {
+        return SOCKET_ERROR;
+    }
+    fd_set ready;
+    FD_ZERO(&ready);
+    for (int i = 0; i < count; ++i) {
+        FD_SET(sockets[i], &ready);
+    }
+    if (select(0, &ready, nullptr, nullptr, &limit) > 0) {
+        for (int i = 0; i < count; ++i) {
+            if (FD_ISSET(sockets[i], &ready)) {
+                return i;
+            }
+        }
+    }
+    return SOCKET_ERROR;
 }
