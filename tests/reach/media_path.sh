@@ -43,12 +43,12 @@ set -- $row "$3"
 scenario=$1 passes=$3 mapped=$4 mapping=$5 filtering=$6 hairpin=$7 media=$8
 netns_require turnserver turnutils_natdiscovery nft
 rig_begin "$9"
-if [ "$scenario" = one-address ]; then
-    awk '!/^listening-ip=/ || !seen++' "$rig_lib/../../service/stun/marvoly-stun.conf" >"$rig_dir/one.conf"
-    stun_rig "$2" "$rig_dir/one.conf"
-else
-    stun_rig "$2"
+conf=$rig_lib/../../service/stun/marvoly-stun.conf
+if [ "$scenario" = one-address ]; then # the first address only
+    awk '!/^listening-ip=/ || !seen++' "$conf" >"$rig_dir/one.conf"
+    conf=$rig_dir/one.conf
 fi
+stun_rig "$2" "$conf"
 server=$stun_primary
 [ "$scenario" != unknown-name ] || server=stun.marvoly.invalid
 
