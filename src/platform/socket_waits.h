@@ -43,7 +43,10 @@ enum SocketWait {
 
 int WaitForSocket(SOCKET socket, SocketWait wait, int milliseconds, long long deadline);
 
-// Waits until one of two sockets has data, a connection, the peer's close or
-// an error to be received, as WaitForSocket does: 0 or 1 for the first
-// that has, else SOCKET_ERROR.
-int WaitToReceiveEither(const SOCKET* sockets, int milliseconds, long long deadline);
+// The most sockets that one WaitForSockets watches.
+const int kMaxWaitSockets = 8;
+
+// Waits as WaitForSocket does until one of count sockets (at most
+// kMaxWaitSockets) has data, the peer's close or an error to receive; the
+// index of one that has, or SOCKET_ERROR.
+int WaitForSockets(const SOCKET* sockets, int count, int milliseconds, long long deadline);

@@ -207,7 +207,7 @@ void AwaitCallBack(LineReader* reader, SOCKET listener, const char* token, CallS
     bool answered = false;
     SOCKET watched[2] = {listener, reader->socket};
     while (!answered && std::memchr(reader->data, '\n', (size_t)reader->used) == nullptr &&
-           WaitToReceiveEither(watched, MillisecondsLeft(deadline), deadline) == 0) {
+           WaitForSockets(watched, 2, MillisecondsLeft(deadline), deadline) == 0) {
         answered = AnswerCallBack(listener, token, deadline);
     }
     closesocket(listener);

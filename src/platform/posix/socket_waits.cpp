@@ -62,28 +62,32 @@ int ConnectWithTimeout(SOCKET socket, const struct sockaddr* address, int length
 
 namespace {
 
-// The index of the first of count sockets (at most two) ready for events,
-// or SOCKET_ERROR. A signal that does not ask to end (a resize, say)
-// leaves the wait going for the time still left; its byte is taken from
-// the pipe, what it told stays noted for the dialog.
+// The index of the first of count sockets where events came, or
+// SOCKET_ERROR. A signal that does not ask to end (a resize, say) leaves
+// the wait going for the time still left; its byte is taken from the pipe,
+// what it told stays noted for the dialog.
 int PollSockets(const SOCKET* sockets, int count, short events, int milliseconds,
                 long long deadline) {
+    if (count < 1 || count > kMaxWaitSockets) {
+        return SOCKET_ERROR;
+    }
+    struct pollfd entries[kMaxWaitSockets + 1];
     long long start = SteadyMilliseconds();
     long long end = start + milliseconds < deadline ? start + milliseconds : deadline;
     for (long long now = start; !EndRequested() && now < end; now = SteadyMilliseconds()) {
-        struct pollfd entries[3] = {{SignalPipe(), POLLIN, 0}};
         for (int i = 0; i < count; ++i) {
-            entries[i + 1] = {sockets[i], events, 0};
+            entries[i] = {sockets[i], events, 0};
         }
-        int ready = poll(entries, (nfds_t)(count + 1), (int)(end - now));
+        entries[count] = {SignalPipe(), POLLIN, 0};
+        int ready = poll(entries, (nfds_t)count + 1, (int)(end - now));
         if (ready < 0 && errno != EINTR) {
             return SOCKET_ERROR;
         }
-        if (ready > 0 && entries[0].revents != 0) {
+        if (ready > 0 && entries[count].revents != 0) {
             DrainSignalPipe();
         }
         for (int i = 0; ready > 0 && i < count && !EndRequested(); ++i) {
-            if (entries[i + 1].revents != 0) {
+            if (entries[i].revents != 0) {
                 return i;
             }
         }
@@ -98,6 +102,6 @@ int WaitForSocket(SOCKET socket, SocketWait wait, int milliseconds, long long de
     return PollSockets(&socket, 1, events, milliseconds, deadline) == 0 ? 0 : SOCKET_ERROR;
 }
 
-int WaitToReceiveEither(const SOCKET* sockets, int milliseconds, long long deadline) {
-    return PollSockets(sockets, 2, POLLIN, milliseconds, deadline);
+int WaitForSockets(const SOCKET* sockets, int count, int milliseconds, long long deadline) {
+    return PollSockets(sockets, count, POLLIN, milliseconds, deadline);
 }

@@ -10,6 +10,8 @@
 #include <atomic>
 #include <cstring>
 
+#undef recvfrom
+
 namespace {
 
 #define WSAEFAULT 10014
@@ -73,4 +75,12 @@ int getsockname(SOCKET socket, struct sockaddr* name, int* length) {
     int result = getsockname(socket, name, &size);
     *length = (int)size;
     return result;
+}
+
+int WinsockRecvFrom(SOCKET socket, char* buffer, int size, int flags, struct sockaddr* from,
+                    int* fromSize) {
+    socklen_t length = (socklen_t)*fromSize;
+    ssize_t got = ::recvfrom(socket, buffer, (size_t)size, flags, from, &length);
+    *fromSize = (int)length;
+    return got < 0 ? SOCKET_ERROR : (int)got;
 }

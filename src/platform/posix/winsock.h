@@ -39,6 +39,11 @@ int WSAGetLastError();
 void WSASetLastError(int error);
 int closesocket(SOCKET socket);
 
+// recvfrom with the address's length as Windows Sockets has it, an int.
+int WinsockRecvFrom(SOCKET socket, char* buffer, int size, int flags, struct sockaddr* from,
+                    int* fromSize);
+#define recvfrom WinsockRecvFrom
+
 // The machine's own host name (or an empty or null name) resolves to the
 // IPv4 addresses of the interfaces that are up, loopback left out, in the
 // system's order; 127.0.0.1 alone when there is none, as under Windows

@@ -55,9 +55,8 @@ int ConnectWithTimeout(SOCKET socket, const struct sockaddr* address, int length
 
 namespace {
 
-// What is left of milliseconds before deadline, as select takes it; false
-// when nothing is.
-bool TimeLeft(int milliseconds, long long deadline, struct timeval* limit) {
+// The time still left of a wait, at most milliseconds; false when none is.
+bool WaitLeft(int milliseconds, long long deadline, struct timeval* limit) {
     long long left = deadline - SteadyMilliseconds();
     if (left > milliseconds) {
         left = milliseconds;
@@ -73,7 +72,7 @@ bool TimeLeft(int milliseconds, long long deadline, struct timeval* limit) {
 // set; select is not cut short by anything, so one call is the whole wait.
 int WaitForSocket(SOCKET socket, SocketWait wait, int milliseconds, long long deadline) {
     struct timeval limit;
-    if (!TimeLeft(milliseconds, deadline, &limit)) {
+    if (!WaitLeft(milliseconds, deadline, &limit)) {
         return SOCKET_ERROR;
     }
     bool receive = wait == kWaitToReceive;
@@ -89,17 +88,22 @@ int WaitForSocket(SOCKET socket, SocketWait wait, int milliseconds, long long de
     return count > 0 && FD_ISSET(socket, &ready) && !FD_ISSET(socket, &failed) ? 0 : SOCKET_ERROR;
 }
 
-int WaitToReceiveEither(const SOCKET* sockets, int milliseconds, long long deadline) {
+int WaitForSockets(const SOCKET* sockets, int count, int milliseconds, long long deadline) {
     struct timeval limit;
-    if (!TimeLeft(milliseconds, deadline, &limit)) {
+    if (count < 1 || count > kMaxWaitSockets || !WaitLeft(milliseconds, deadline, &limit)) {
         return SOCKET_ERROR;
     }
     fd_set ready;
     FD_ZERO(&ready);
-    FD_SET(sockets[0], &ready);
-    FD_SET(sockets[1], &ready);
-    if (select(0, &ready, nullptr, nullptr, &limit) <= 0) {
-        return SOCKET_ERROR;
+    for (int i = 0; i < count; ++i) {
+        FD_SET(sockets[i], &ready);
     }
-    return FD_ISSET(sockets[0], &ready) ? 0 : 1;
+    if (select(0, &ready, nullptr, nullptr, &limit) > 0) {
+        for (int i = 0; i < count; ++i) {
+            if (FD_ISSET(sockets[i], &ready)) {
+                return i;
+            }
+        }
+    }
+    return SOCKET_ERROR;
 }
