@@ -52,7 +52,7 @@ int RunReport(const CommandProgram* program, const CommandLine* command) {
     }
     MakeReport(&report);
     if (command->deep) {
-        MakeDeepReport(&report, &deepReport);
+        MakeDeepReport(&report, command->stunServer, &deepReport);
     }
     WSACleanup();
     if (command->json) {

@@ -2,6 +2,7 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "http/url.h"
@@ -10,6 +11,7 @@
 namespace {
 
 const char kEchoUrlOption[] = "--echo-url";
+const char kStunOption[] = "--stun";
 
 bool Refuse(CommandLine* command, const char* format, ...) {
     va_list arguments;
@@ -33,12 +35,30 @@ bool Is(const char* argument, const char* longName, const char* shortName) {
            (shortName != nullptr && std::strcmp(argument, shortName) == 0);
 }
 
-// The echo URL of "--echo-url URL" or "--echo-url=URL"; null, and i
-// unchanged, for any other argument.
-const char* EchoUrlOf(int argc, char** argv, int* i) {
+// A STUN server as --stun takes it: a host name or dotted address, and
+// perhaps ":PORT" with a port that UDP has.
+bool IsStunServer(const char* server) {
+    const char* colon = std::strchr(server, ':');
+    std::size_t hostLength = colon != nullptr ? (std::size_t)(colon - server) : std::strlen(server);
+    for (const char* at = server; *at != '\0'; ++at) {
+        if (!IsHostChar(*at)) {
+            return false;
+        }
+    }
+    if (colon == nullptr) {
+        return hostLength > 0;
+    }
+    long port = std::strtol(colon + 1, nullptr, 10);
+    return hostLength > 0 && std::strspn(colon + 1, "0123456789") == std::strlen(colon + 1) &&
+           colon[1] != '\0' && port > 0 && port <= 0xFFFF;
+}
+
+// The value of "OPTION VALUE" or "OPTION=VALUE"; null, and i unchanged,
+// for any other argument.
+const char* ValueOf(int argc, char** argv, int* i, const char* option) {
     const char* argument = argv[*i];
-    std::size_t length = sizeof(kEchoUrlOption) - 1;
-    if (std::strncmp(argument, kEchoUrlOption, length) != 0) {
+    std::size_t length = std::strlen(option);
+    if (std::strncmp(argument, option, length) != 0) {
         return nullptr;
     }
     if (argument[length] == '=') {
@@ -56,12 +76,18 @@ bool ReadCommandLine(int argc, char** argv, CommandLine* command) {
     *command = CommandLine();
     for (int i = 1; i < argc; ++i) {
         const char* argument = argv[i];
-        const char* url = EchoUrlOf(argc, argv, &i);
+        const char* url = ValueOf(argc, argv, &i, kEchoUrlOption);
+        const char* stun = url == nullptr ? ValueOf(argc, argv, &i, kStunOption) : nullptr;
         if (url != nullptr) {
             if (!IsEchoUrl(url)) {
                 return Refuse(command, "the echo URL '%s' names no HTTP host and port", url);
             }
             command->echoUrl = url;
+        } else if (stun != nullptr) {
+            if (!IsStunServer(stun)) {
+                return Refuse(command, "the STUN server '%s' is no HOST or HOST:PORT", stun);
+            }
+            command->stunServer = stun;
         } else if (Is(argument, "--report", nullptr)) {
             command->report = true;
         } else if (Is(argument, "--json", nullptr)) {
@@ -74,6 +100,8 @@ bool ReadCommandLine(int argc, char** argv, CommandLine* command) {
             command->version = true;
         } else if (Is(argument, kEchoUrlOption, nullptr)) {
             return Refuse(command, "option '%s' needs a URL", kEchoUrlOption);
+        } else if (Is(argument, kStunOption, nullptr)) {
+            return Refuse(command, "option '%s' needs a HOST or HOST:PORT", kStunOption);
         } else if (argument[0] == '-') {
             return Refuse(command, "unknown option '%s'", argument);
         } else {
@@ -91,7 +119,7 @@ bool ReadCommandLine(int argc, char** argv, CommandLine* command) {
 }
 
 void PrintUsage(const char* name, const char* plainRun, const char* builtInUrl) {
-    std::printf("Usage: %s [--report | --json] [--deep] [--echo-url URL]\n"
+    std::printf("Usage: %s [--report | --json] [--deep] [--echo-url URL] [--stun HOST[:PORT]]\n"
                 "       %s --help | --version\n"
                 "\n"
                 "Tells whether this machine is behind a firewall or an address-translating\n"
@@ -99,11 +127,15 @@ void PrintUsage(const char* name, const char* plainRun, const char* builtInUrl) 
                 "\n"
                 "  --report        one detection run, then the report in three lines\n"
                 "  --json          one detection run, then the report as one JSON object\n"
-                "  --deep          the report adds the router's port mapping, double NAT,\n"
-                "                  and whether TCP port 1720 can be called from the Internet\n"
-                "                  (about 10 s more at most)\n"
+                "  --deep          the report adds whether H.323 calls work from here, out\n"
+                "                  and in, with picture and sound, and what to change: the\n"
+                "                  router's port mapping, double NAT, TCP port 1720 both\n"
+                "                  ways, its H.323 ALG, UDP and how the router maps it, and\n"
+                "                  a call's packets (about 10 s more at most)\n"
                 "  --echo-url URL  ask this address-echo page instead of\n"
                 "                  %s\n"
+                "  --stun HOST[:PORT]  the STUN server of --deep (the echo page's host,\n"
+                "                  port 3478, unless named)\n"
                 "  -h, --help      this text\n"
                 "  -V, --version   the program's version\n"
                 "\n"

@@ -10,6 +10,7 @@ struct CommandLine {
     bool help;                     // --help, -h
     bool version;                  // --version, -V
     const char* echoUrl;           // --echo-url; null for the built-in page
+    const char* stunServer;        // --stun; null for the echo page's host
     char error[kCommandErrorSize]; // what was wrong, when reading failed
 };
 

@@ -102,9 +102,11 @@ void WriteJsonMapping(std::FILE* out, const DeepReport* deep) {
     WriteJsonTextOrNull(out, kIncomingReasons[deep->incomingCall]);
 }
 
-// The echo host's own ports, asked from a thread of their own.
+// The echo host's own ports and the STUN server, each asked from a thread
+// of its own.
 struct EchoHostProbes {
     const char* host;
+    const char* stunServer;
     DeepReport* deep;
 };
 
@@ -122,6 +124,12 @@ DWORD WINAPI ProbeGatekeeper(LPVOID argument) {
 
 // Starts a probe beside the caller, or runs it here when no thread can be
 // had; null then.
+DWORD WINAPI ProbeMedia(LPVOID argument) {
+    EchoHostProbes* probes = (EchoHostProbes*)argument;
+    ProbeMediaPath(probes->stunServer, kMediaPathBudgetMs, &probes->deep->media);
+    return 0;
+}
+
 HANDLE StartProbe(LPTHREAD_START_ROUTINE probe, EchoHostProbes* probes) {
     HANDLE thread = CreateThread(nullptr, 0, probe, probes, 0, nullptr);
     if (thread == nullptr) {
@@ -145,9 +153,9 @@ void Judge(const DetectionReport* report, DeepReport* deep) {
     facts.doubleNat = deep->doubleNat;
     facts.incomingCall = deep->incomingCall;
     facts.tcp1720Out = deep->signalling.tcp1720Out;
-    facts.udpPasses = kFactUnknown;
-    facts.mapping = kBehaviourUnknown;
-    facts.grade = kGradeUnknown;
+    facts.udpPasses = deep->media.udpPasses;
+    facts.mapping = deep->media.mapping;
+    facts.grade = deep->media.media.grade;
     facts.algRewrites = deep->signalling.rewritesAddresses;
     facts.algPinhole = deep->signalling.opensH245Pinhole;
     JudgeReadiness(&facts, &deep->readiness);
@@ -205,7 +213,7 @@ void AlteredText(const CallSignalling* call, char* text, int size) {
 
 void WriteSignalling(std::FILE* out, const DeepReport* deep) {
     const CallSignalling* call = &deep->signalling;
-    WriteReportLine(out, "Calls out (TCP 1720):",
+    WriteReportLine(out, "TCP 1720 out:",
                     FactText(call->tcp1720Out, "TCP port 1720 to the echo host passes",
                              "TCP port 1720 to the echo host is blocked"));
     WriteReportLine(out, "Call signalling:",
@@ -218,7 +226,7 @@ void WriteSignalling(std::FILE* out, const DeepReport* deep) {
     char text[256];
     AlteredText(call, text, sizeof(text));
     WriteReportLine(out, "Other bytes altered:", text);
-    WriteReportLine(out, "Gatekeeper (UDP 1719):",
+    WriteReportLine(out, "UDP 1719 out:",
                     FactText(deep->gatekeeper.udp1719Out, "UDP port 1719 to the echo host passes",
                              "UDP port 1719 to the echo host is blocked"));
 }
@@ -245,20 +253,102 @@ void WriteJsonSignalling(std::FILE* out, const DeepReport* deep) {
     WriteJsonFact(out, "gatekeeper_udp_1719", deep->gatekeeper.udp1719Out);
 }
 
+const char* const kBehaviours[] = {nullptr, "endpoint-independent", "address-dependent",
+                                   "address-and-port-dependent"};
+const char* const kGrades[] = {nullptr, "good", "fair", "poor"};
+
+// The numbers of a measured media path, in words.
+void QualityText(const MediaQuality* media, char* text, int size) {
+    std::snprintf(text, size,
+                  "loss %.1f %%, round trip %d ms (median) and %d ms (95th percentile), "
+                  "jitter %.1f ms, %d out of order",
+                  media->lossPercent, media->rttMedianMs, media->rttP95Ms, media->jitterMs,
+                  media->reordered);
+}
+
+void WriteMediaPath(std::FILE* out, const DeepReport* deep) {
+    const MediaPath* path = &deep->media;
+    char text[256];
+    if (path->udpPasses == kFactYes) {
+        std::snprintf(text, sizeof(text), "passes, mapped to %s:%d%s", path->mappedAddress,
+                      path->mappedPort,
+                      deep->mappedElsewhere ? ", not the address the echo page saw over TCP "
+                                              "(more than one translating address)"
+                                            : "");
+    } else {
+        std::snprintf(text, sizeof(text), "%s (%s)",
+                      path->udpPasses == kFactNo ? "does not pass" : "unknown", path->reason);
+    }
+    WriteReportLine(out, "UDP:", text);
+    WriteReportLine(out, "UDP mapping:",
+                    path->mapping != kBehaviourUnknown ? kBehaviours[path->mapping] : "unknown");
+    WriteReportLine(out, "UDP filtering:",
+                    path->filtering != kBehaviourUnknown ? kBehaviours[path->filtering]
+                                                         : "unknown");
+    WriteReportLine(out, "Hairpinning:", FactText(path->hairpin, "yes", "no"));
+    if (path->media.grade == kMediaUnmeasured) {
+        lstrcpynA(text, "not measured", sizeof(text));
+    } else {
+        char numbers[200];
+        QualityText(&path->media, numbers, sizeof(numbers));
+        std::snprintf(text, sizeof(text), "%s: %s", kGrades[path->media.grade], numbers);
+    }
+    WriteReportLine(out, "Media quality:", text);
+}
+
+void WriteJsonBehaviour(std::FILE* out, const char* name, int behaviour) {
+    std::fprintf(out, "\"%s\": ", name);
+    if (behaviour != kBehaviourUnknown) {
+        std::fprintf(out, "\"%s\"", kBehaviours[behaviour]);
+    } else {
+        std::fputs("null", out);
+    }
+}
+
+void WriteJsonMediaPath(std::FILE* out, const MediaPath* path) {
+    std::fputs(", \"udp\": {", out);
+    WriteJsonFact(out, "passes", path->udpPasses);
+    std::fputs(", ", out);
+    WriteJsonAddress(out, "mapped_address", path->mappedAddress[0] != '\0', path->mappedAddress);
+    std::fputs(", ", out);
+    WriteJsonBehaviour(out, "mapping", path->mapping);
+    std::fputs(", ", out);
+    WriteJsonBehaviour(out, "filtering", path->filtering);
+    std::fputs(", ", out);
+    WriteJsonFact(out, "hairpin", path->hairpin);
+    std::fputs("}, \"udp_reason\": ", out);
+    WriteJsonTextOrNull(out, path->reason[0] != '\0' ? path->reason : nullptr);
+    std::fputs(", \"media\": ", out);
+    const MediaQuality* media = &path->media;
+    if (media->grade == kMediaUnmeasured) {
+        std::fputs("null", out);
+        return;
+    }
+    std::fprintf(out,
+                 "{\"loss_percent\": %.1f, \"rtt_ms_median\": %d, \"rtt_ms_p95\": %d, "
+                 "\"jitter_ms\": %.1f, \"reordered\": %d, \"grade\": \"%s\"}",
+                 media->lossPercent, media->rttMedianMs, media->rttP95Ms, media->jitterMs,
+                 media->reordered, kGrades[media->grade]);
+}
+
 } // namespace
 
-void MakeDeepReport(const DetectionReport* report, DeepReport* deep) {
+void MakeDeepReport(const DetectionReport* report, const char* stunServer, DeepReport* deep) {
     const char* internet = report->foundInternet ? report->internetAddress : nullptr;
     UrlParts echo;
     SplitUrlParts(g_echoUrl, &echo);
-    EchoHostProbes probes = {echo.host, deep};
+    EchoHostProbes probes = {echo.host, stunServer != nullptr ? stunServer : echo.host, deep};
+    HANDLE media = StartProbe(ProbeMedia, &probes);
     HANDLE signalling = StartProbe(ProbeEchoHost, &probes);
     HANDLE gatekeeper = StartProbe(ProbeGatekeeper, &probes);
     FindPortMapping(&deep->mapping);
     deep->doubleNat = JudgeDoubleNat(&deep->mapping, internet);
     deep->incomingCall = CheckIncomingCall(g_echoUrl, internet);
+    FinishProbe(media);
     FinishProbe(signalling);
     FinishProbe(gatekeeper);
+    deep->mappedElsewhere = internet != nullptr && deep->media.mappedAddress[0] != '\0' &&
+                            std::strcmp(deep->media.mappedAddress, internet) != 0;
     Judge(report, deep);
 }
 
@@ -268,6 +358,11 @@ void WriteReadinessReport(std::FILE* out, const DeepReport* deep) {
     WriteAnswer(out, "Calls in:", &readiness->callsIn);
     WriteAnswer(out, "Media:", &readiness->media);
     WriteAnswer(out, "Quality:", &readiness->quality);
+    if (deep->media.media.grade != kMediaUnmeasured) {
+        char numbers[200];
+        QualityText(&deep->media.media, numbers, sizeof(numbers));
+        WriteReportLine(out, "", numbers);
+    }
     WriteAnswer(out, "H.323 ALG:", &readiness->alg);
     if (readiness->noteCaveat != nullptr) {
         WriteReportLine(out, "About the note:", readiness->noteCaveat);
@@ -279,11 +374,13 @@ void WriteDeepTextReport(std::FILE* out, const DeepReport* deep) {
     WriteDoubleNat(out, deep);
     WriteIncomingCall(out, deep->incomingCall);
     WriteSignalling(out, deep);
+    WriteMediaPath(out, deep);
 }
 
 void WriteJsonDeepReport(std::FILE* out, const DeepReport* deep) {
     WriteJsonMapping(out, deep);
     WriteJsonSignalling(out, deep);
+    WriteJsonMediaPath(out, &deep->media);
     const Readiness* readiness = &deep->readiness;
     std::fputs(", \"readiness\": {", out);
     WriteJsonAnswer(out, "calls_out", &readiness->callsOut);

@@ -8,6 +8,7 @@
 #include "app/report.h"
 #include "reach/call_signalling.h"
 #include "reach/incoming_call.h"
+#include "reach/media_path.h"
 #include "reach/port_mapping.h"
 #include "reach/readiness.h"
 
@@ -17,13 +18,19 @@ struct DeepReport {
     int incomingCall; // one of the kCall values
     CallSignalling signalling;
     GatekeeperPort gatekeeper;
+    MediaPath media;
+    // UDP left with another address than the echo page saw over TCP: the
+    // machine leaves through more than one translating address.
+    bool mappedElsewhere;
     Readiness readiness;
 };
 
-// Asks the router and the echo host, after the run that report holds. The
-// probes of the echo host's own ports run beside the router's questions
-// and the call-back, so that the whole takes as long as the slowest.
-void MakeDeepReport(const DetectionReport* report, DeepReport* deep);
+// Asks the router, the echo host and the STUN server (stunServer, "HOST"
+// or "HOST:PORT"; null for the echo host's), after the run that report
+// holds. The probes of the echo host's own ports and the media path run
+// beside the router's questions and the call-back, so that the whole takes
+// as long as the slowest.
+void MakeDeepReport(const DetectionReport* report, const char* stunServer, DeepReport* deep);
 
 // The five answers, each "no" or "needs" with what to do: they come before
 // the report's three lines.

@@ -4,9 +4,8 @@
 // would fare on the way there and back.
 #pragma once
 
-const int kFactUnknown = -1;
-const int kFactNo = 0;
-const int kFactYes = 1;
+#include "address/dotted_address.h"
+#include "reach/fact.h"
 
 // Mapping and filtering behaviour.
 const int kBehaviourUnknown = 0;
@@ -36,8 +35,8 @@ struct MediaQuality {
 };
 
 struct MediaPath {
-    int udpPasses;          // a kFact
-    char mappedAddress[16]; // dotted, empty when unknown
+    int udpPasses;                          // a kFact
+    char mappedAddress[kDottedAddressSize]; // dotted, empty when unknown
     int mappedPort;
     int mapping;   // a kBehaviour
     int filtering; // a kBehaviour
@@ -54,6 +53,5 @@ const int kMediaPathBudgetMs = 5000;
 // server is "HOST" or "HOST:PORT" (3478 when no port is given). Everything
 // is over within budgetMs of the call, but for the name lookup, which the
 // system's resolver bounds; what did not fit is unknown, with the reason.
-// The socket library must be started. The lookup is gethostbyname, whose
-// answer the process shares: no other lookup may run meanwhile.
+// The socket library must be started.
 void ProbeMediaPath(const char* server, int budgetMs, MediaPath* path);

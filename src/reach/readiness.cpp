@@ -50,7 +50,7 @@ ReadinessAnswer Media(const ReadinessFacts* facts) {
     if (facts->udpPasses != kFactYes) {
         return kUnknown;
     }
-    if (!facts->behindNat || facts->mapping == kBehaviourEndpointIndependent) {
+    if (!facts->behindNat || facts->mapping == kEndpointIndependent) {
         return {"direct", "UDP passes, and the router keeps one mapping for every destination",
                 nullptr};
     }
@@ -63,12 +63,12 @@ ReadinessAnswer Media(const ReadinessFacts* facts) {
 
 ReadinessAnswer Quality(const ReadinessFacts* facts) {
     switch (facts->grade) {
-    case kGradeGood:
+    case kMediaGood:
         return {"good", "little loss, jitter and delay", nullptr};
-    case kGradeFair:
+    case kMediaFair:
         return {"fair", "some loss, jitter or delay",
                 "Calls may break up now and then; a wired connection or a less busy link helps."};
-    case kGradePoor:
+    case kMediaPoor:
         return {"poor", "much loss, jitter or delay",
                 "Calls will break up; use a wired connection or a less busy link."};
     default:

@@ -5,18 +5,7 @@
 #pragma once
 
 #include "reach/fact.h"
-
-// How a translating router maps and filters UDP (RFC 5780).
-const int kBehaviourUnknown = 0;
-const int kBehaviourEndpointIndependent = 1;
-const int kBehaviourAddressDependent = 2;
-const int kBehaviourAddressAndPortDependent = 3;
-
-// How good a call's packets would be.
-const int kGradeUnknown = 0;
-const int kGradeGood = 1;
-const int kGradeFair = 2;
-const int kGradePoor = 3;
+#include "reach/media_path.h"
 
 struct ReadinessFacts {
     bool behindNat;   // the two addresses differ (the dialog's note 101)
@@ -26,8 +15,8 @@ struct ReadinessFacts {
     int incomingCall; // a kCall value (reach/incoming_call.h)
     int tcp1720Out;   // a kFact value: TCP port 1720 to the echo host passes
     int udpPasses;    // a kFact value: UDP reaches the STUN server
-    int mapping;      // a kBehaviour value
-    int grade;        // a kGrade value
+    int mapping;      // a mapping behaviour (reach/media_path.h)
+    int grade;        // a kMedia grade
     int algRewrites;  // a kFact value: something rewrote the Setup
     int algPinhole;   // a kFact value: something opened a pinhole for H.245
 };

@@ -32,7 +32,19 @@ stun_router_rules() {
 }
 
 stun_listening() {
-    [ "$(in_netns "$stun_server" ss -Hlun 'sport = :3478 or sport = :3479' | wc -l)" -ge 2 ]
+    [ "$(in_netns "$1" ss -Hlun 'sport = :3478 or sport = :3479' | wc -l)" -ge 2 ]
+}
+
+# stun_start NAMESPACE CONF: the shipped packet limit (on eth0) and coturn
+# with CONF in NAMESPACE, as Debian's service starts it; returns once both
+# ports listen.
+stun_start() {
+    in_netns "$1" nft -f "$stun_service/marvoly-stun.nft" || fail "the shipped limit did not load"
+    (cd "$rig_dir" && exec ip netns exec "$1" turnserver -c "$2" \
+        --pidfile= >"$rig_dir/coturn.log" 2>&1) &
+    stun_pid=$!
+    rig_own_pid "$stun_pid"
+    wait_until 100 stun_listening "$1" || fail "coturn did not start: $(cat "$rig_dir/coturn.log")"
 }
 
 stun_rig() {
@@ -55,10 +67,5 @@ stun_rig() {
     in_netns "$stun_server" ip route add default via 203.0.113.254
     in_netns "$stun_router" sysctl -q -w net.ipv4.ip_forward=1
     stun_router_rules "$1" | in_netns "$stun_router" nft -f - || fail "the router's rules did not load"
-    in_netns "$stun_server" nft -f "$stun_service/marvoly-stun.nft" || fail "the shipped limit did not load"
-    (cd "$rig_dir" && exec ip netns exec "$stun_server" turnserver -c "$stun_conf" \
-        --pidfile= >"$rig_dir/coturn.log" 2>&1) &
-    stun_pid=$!
-    rig_own_pid "$stun_pid"
-    wait_until 100 stun_listening || fail "coturn did not start: $(cat "$rig_dir/coturn.log")"
+    stun_start "$stun_server" "$stun_conf"
 }

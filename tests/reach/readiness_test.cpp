@@ -11,17 +11,10 @@ namespace {
 
 // Behind a plain translating router that lets everything out: the start of
 // every row, which changes what it names.
-const ReadinessFacts kPlainNat = {true,
-                                  false,
-                                  kMappingNone,
-                                  kDoubleNatUnknown,
-                                  kCallUnreachable,
-                                  kFactYes,
-                                  kFactYes,
-                                  kBehaviourEndpointIndependent,
-                                  kGradeGood,
-                                  kFactNo,
-                                  kFactNo};
+const ReadinessFacts kPlainNat = {
+    true,     false,    kMappingNone,         kDoubleNatUnknown, kCallUnreachable,
+    kFactYes, kFactYes, kEndpointIndependent, kMediaGood,        kFactNo,
+    kFactNo};
 
 struct ReadinessCase {
     const char* name;
@@ -58,10 +51,9 @@ const ReadinessCase kCases[] = {
      "no port-forward direct good none", false},
     {"UDP dropped", With([](ReadinessFacts* f) { f->udpPasses = kFactNo; }),
      "yes port-forward blocked good none", false},
-    {"symmetric NAT",
-     With([](ReadinessFacts* f) { f->mapping = kBehaviourAddressAndPortDependent; }),
+    {"symmetric NAT", With([](ReadinessFacts* f) { f->mapping = kAddressAndPortDependent; }),
      "yes port-forward traversal good none", false},
-    {"lossy", With([](ReadinessFacts* f) { f->grade = kGradePoor; }),
+    {"lossy", With([](ReadinessFacts* f) { f->grade = kMediaPoor; }),
      "yes port-forward direct poor none", false},
     {"ALG rewrites", With([](ReadinessFacts* f) { f->algRewrites = f->algPinhole = kFactYes; }),
      "yes port-forward direct good rewrites", false},
@@ -71,7 +63,7 @@ const ReadinessCase kCases[] = {
          f->behindNat = false;
          f->incomingCall = kCallNoInternet;
          f->tcp1720Out = f->udpPasses = f->algRewrites = f->algPinhole = kFactUnknown;
-         f->grade = kGradeUnknown;
+         f->grade = kMediaUnmeasured;
      }),
      "unknown unknown unknown unknown unknown", false},
 };

@@ -19,35 +19,39 @@ set -eu
 here=$(cd "$(dirname "$0")" && pwd)
 rig_lib=$here/../../lib
 . "$rig_lib/use.sh"
-rig_use netns nginx h323-echo
+rig_use netns nginx h323-echo stun schema
 
 # The H.323 signalling columns: whether TCP 1720 gets out (and UDP 1719
 # with it), and what the path does to the Setup: none (passes unchanged, no
 # call-back let in), open (unchanged, the H.245 call-back let in), rewrites
 # (addresses rewritten, call-back let in), mangled (another byte changed),
 # null (not known, as 1720 does not get out).
-# scenario   network  router    echo   mapping     double NAT  incoming calls  note out alg
+# The UDP column: what the media path finds, as udp_json says; - where
+# the row is about something else.
+# scenario   network  router    echo   mapping     double NAT  incoming calls  note out alg  udp
 scenarios() {
     cat <<'TABLE'
-nat          nat      -         js     none        unknown     unreachable     101  yes none
-upnp         nat      upnp      js     upnp        no          unreachable     101  yes none
-nat-pmp      nat      nat-pmp   js     nat-pmp     no          unreachable     101  yes none
-forwarded    nat      forward   js     none        unknown     reachable       101  yes none
-reflected    nat      reflect   js     none        unknown     unreachable     101  yes none
-routed       routed   -         js     none        unknown     reachable       100  yes open
-firewall     routed   drop      js     none        unknown     unreachable     100  yes none
-double       double   upnp      js     no-address  yes         unreachable     101  yes none
-in-use       nat      hold-1720 js     none        unknown     in-use          101  yes none
-no-js        nat      -         plain  none        unknown     no-call-back    101  yes none
-limited      nat      limit     js     none        unknown     limited         101  yes none
-rogue-slow   nat      slow      js     none        unknown     unreachable     101  yes none
-rogue-huge   nat      huge      js     none        unknown     unreachable     101  yes none
-rogue-host   nat      elsewhere js     none        unknown     unreachable     101  yes none
-silent-peer  routed   silent    js     none        unknown     reachable       100  yes open
-alg          nat      helper    js     none        unknown     unreachable     101  yes rewrites
-firewall-alg routed   helper-fw js     none        unknown     unreachable     100  yes open
-1720-dropped nat      drop-out  js     none        unknown     unreachable     101  no  null
-mangled      routed   mangle    js     none        unknown     reachable       100  yes mangled
+nat          nat      -         js     none        unknown     unreachable     101  yes none nat
+upnp         nat      upnp      js     upnp        no          unreachable     101  yes none nat
+nat-pmp      nat      nat-pmp   js     nat-pmp     no          unreachable     101  yes none nat
+forwarded    nat      forward   js     none        unknown     reachable       101  yes none nat
+reflected    nat      reflect   js     none        unknown     unreachable     101  yes none nat
+routed       routed   -         js     none        unknown     reachable       100  yes open routed
+firewall     routed   drop      js     none        unknown     unreachable     100  yes none fw
+double       double   upnp      js     no-address  yes         unreachable     101  yes none nat
+in-use       nat      hold-1720 js     none        unknown     in-use          101  yes none nat
+no-js        nat      -         plain  none        unknown     no-call-back    101  yes none nat
+limited      nat      limit     js     none        unknown     limited         101  yes none nat
+rogue-slow   nat      slow      js     none        unknown     unreachable     101  yes none -
+rogue-huge   nat      huge      js     none        unknown     unreachable     101  yes none -
+rogue-host   nat      elsewhere js     none        unknown     unreachable     101  yes none -
+silent-peer  routed   silent    js     none        unknown     reachable       100  yes open -
+alg          nat      helper    js     none        unknown     unreachable     101  yes rewrites nat
+firewall-alg routed   helper-fw js     none        unknown     unreachable     100  yes open -
+1720-dropped nat      drop-out  js     none        unknown     unreachable     101  no  null nat
+mangled      routed   mangle    js     none        unknown     reachable       100  yes mangled -
+random       random   -         js     none        unknown     unreachable     101  yes none random
+udp-dropped  nat      drop-udp  js     none        unknown     unreachable     101  yes none dropped
 TABLE
 }
 
@@ -61,17 +65,20 @@ row=$(scenarios | awk -v name="$scenario" '$1 == name')
 set -- $row
 network=$2 router_extra=$3 echo_kind=$4
 want_mapping=$5 want_double=$6 want_incoming=$7 want_note=$8 want_out=$9 want_alg=${10}
+want_udp=${11}
 
-netns_require iptables nft nginx python3 curl /usr/sbin/miniupnpd /usr/bin/time
+netns_require iptables nft nginx python3 curl /usr/sbin/miniupnpd /usr/bin/time turnserver \
+    turnutils_natdiscovery
 h323_echo_require
 rig_begin "$MARVOLY_E2E_WORK/deep"
 client=$rig_id-client router=$rig_id-router carrier=$rig_id-carrier echo=$rig_id-echo
 lan=10.84.0
 outside=11.84.0
 echo_host=$outside.80
+stun_other=$outside.81
 gateway=$lan.1
 case "$network" in
-nat | double) local_address=$lan.2 ;;
+nat | double | random) local_address=$lan.2 ;;
 routed) lan=11.84.1 gateway=$lan.1 local_address=$lan.2 ;;
 esac
 
@@ -94,17 +101,22 @@ build_network() {
         netns_address "$router" r1 100.64.0.2/10
         netns_address "$carrier" k0 100.64.0.1/10
         in_netns "$router" ip route add default via 100.64.0.1
-        netns_link "$carrier" k1 "$echo" e0
+        netns_link "$carrier" k1 "$echo" eth0
         netns_address "$carrier" k1 "$outside.1/24"
         in_netns "$carrier" sysctl -q -w net.ipv4.ip_forward=1
         in_netns "$carrier" iptables -t nat -A POSTROUTING -o k1 -j MASQUERADE
     else
-        netns_link "$router" r1 "$echo" e0
+        netns_link "$router" r1 "$echo" eth0
         netns_address "$router" r1 "$outside.1/24"
     fi
-    netns_address "$echo" e0 "$echo_host/24"
+    netns_address "$echo" eth0 "$echo_host/24"
+    netns_address "$echo" eth0 "$stun_other/24"
     in_netns "$echo" ip route add default via "$outside.1"
-    [ "$network" = routed ] || in_netns "$router" iptables -t nat -A POSTROUTING -o r1 -j MASQUERADE
+    if [ "$network" = random ]; then
+        in_netns "$router" iptables -t nat -A POSTROUTING -o r1 -j MASQUERADE --random-fully
+    elif [ "$network" != routed ]; then
+        in_netns "$router" iptables -t nat -A POSTROUTING -o r1 -j MASQUERADE
+    fi
 }
 
 # Every interface of every rig namespace is loopback or a veth to another.
@@ -174,6 +186,8 @@ router_extra() {
         in_netns "$router" iptables -A INPUT -p udp -j DROP
         ;;
     hold-1720) start_on_1720 "$client" 'time.sleep(120)' ;;
+    # Every datagram from the LAN dropped: calls without picture or sound.
+    drop-udp) in_netns "$router" iptables -A FORWARD -i r0 -p udp -j DROP ;;
     # Someone behind the same address has used up the call-back page's
     # burst, as running --deep many times in a row does.
     limit) ;;
@@ -248,6 +262,10 @@ start_echo() {
     rig_own nginx "$rig_dir/echo"
     in_netns "$echo" sh -c ". '$rig_lib/nginx.sh' && nginx_start '$rig_dir/echo' '$block' 80 shipped" ||
         fail "the echo host's nginx did not start"
+    awk -v first="$echo_host" -v second="$stun_other" '
+        /^listening-ip=/ { print "listening-ip=" (seen++ ? second : first); next } { print }' \
+        "$stun_service/marvoly-stun.conf" >"$rig_dir/stun.conf"
+    stun_start "$echo" "$rig_dir/stun.conf"
     rig_own nginx "$rig_dir/h323"
     in_netns "$echo" sh -c "rig_lib='$rig_lib' && . '$rig_lib/use.sh' && rig_use nginx h323-echo &&
         h323_echo_start '$rig_dir/h323'" || fail "the echo host's Setup echo did not start"
@@ -262,9 +280,35 @@ signalling_json() {
     mangled) alg='false, "opens_h245_pinhole": true, "altered_bytes": [6]' ;;
     null) alg='null, "opens_h245_pinhole": null, "altered_bytes": null' ;;
     esac
-    fact=true
-    [ "$1" = yes ] || fact=false
-    echo "$fact {\"rewrites_addresses\": $alg} $fact"
+    fact=true gatekeeper=true
+    [ "$1" = yes ] || fact=false gatekeeper=false
+    [ "$3" != dropped ] || gatekeeper=false
+    echo "$fact {\"rewrites_addresses\": $alg} $gatekeeper"
+}
+
+# What the media path found, as the JSON has it: passes, the mapped
+# address, mapping, filtering, hairpin.
+udp_json() {
+    ei=endpoint-independent apd=address-and-port-dependent
+    case "$1" in
+    nat) set -- true "\"$outside.1\"" "\"$ei\"" "\"$apd\"" false ;;
+    random) set -- true "\"$outside.1\"" "\"$apd\"" "\"$apd\"" false ;;
+    routed) set -- true "\"$local_address\"" "\"$ei\"" "\"$ei\"" true ;;
+    fw) set -- true "\"$local_address\"" "\"$ei\"" "\"$apd\"" true ;;
+    dropped) set -- false null null null null ;;
+    esac
+    echo "{\"passes\": $1, \"mapped_address\": $2, \"mapping\": $3, \"filtering\": $4, \"hairpin\": $5}"
+}
+
+# coturn's own client finds the same mapping and filtering from here.
+natdiscovery_agrees() {
+    in_netns "$client" turnutils_natdiscovery -m -f "$echo_host" >"$rig_dir/discovery" 2>&1 || true
+    for test in mapping filtering; do
+        found=$(sed -n "s/^NAT with \(.*\) $test!\$/\1/ip" "$rig_dir/discovery" | tr 'A-Z ' 'a-z-')
+        ours=$(python3 -c 'import json, sys; print(json.load(sys.stdin)["udp"][sys.argv[1]])' \
+            "$test" <"$rig_dir/json")
+        expect "natdiscovery's $test" "${found:-unknown}" "$ours"
+    done
 }
 
 # The three facts as the report words them and as the JSON has them.
@@ -374,7 +418,12 @@ expect "inbound_tcp_1720 and its reason" \
     "$(incoming_json "$want_incoming")"
 expect "tcp_1720_out, h323_alg, gatekeeper_udp_1719" \
     "$(json_key "$rig_dir/json" tcp_1720_out) $(json_key "$rig_dir/json" h323_alg) $(json_key "$rig_dir/json" gatekeeper_udp_1719)" \
-    "$(signalling_json "$want_out" "$want_alg")"
+    "$(signalling_json "$want_out" "$want_alg" "$want_udp")"
+if [ "$want_udp" != - ]; then
+    expect "udp" "$(json_key "$rig_dir/json" udp)" "$(udp_json "$want_udp")"
+    case "$want_udp" in nat | random | fw) natdiscovery_agrees ;; esac
+fi
+check_report_schema "$rig_dir/json"
 # bench/deep_steps.sh times the steps one by one, in the same network.
 [ -z "${MARVOLY_DEEP_STEPS-}" ] || in_netns "$client" "$MARVOLY_DEEP_STEPS"
 echo "PASS: $scenario"
