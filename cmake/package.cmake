@@ -22,7 +22,8 @@ endif()
 
 set(doc_dir ${CMAKE_INSTALL_DATAROOTDIR}/doc/marvoly)
 install(TARGETS marvoly RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT program)
-install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${doc_dir} COMPONENT program)
+install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/docs/marvoly-report.schema.json
+        DESTINATION ${doc_dir} COMPONENT program)
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/service/echo/ DESTINATION ${doc_dir}/examples
         COMPONENT program)
 install(FILES ${PROJECT_SOURCE_DIR}/docs/marvoly.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1

@@ -44,7 +44,8 @@ deb_package() {
     dpkg-deb -c "$package" | names >"$rig_dir/files"
     has_files /usr/bin/marvoly /usr/share/man/man1/marvoly.1.gz \
         /usr/share/doc/marvoly/copyright /usr/share/doc/marvoly/changelog.gz \
-        /usr/share/doc/marvoly/README.md /usr/share/doc/marvoly/examples/marvoly-echo.conf
+        /usr/share/doc/marvoly/README.md /usr/share/doc/marvoly/marvoly-report.schema.json \
+        /usr/share/doc/marvoly/examples/marvoly-echo.conf
     depends=$(dpkg-deb -f "$package" Depends)
     for library in libc6 libncursesw6; do
         echo "$depends" | grep -q "$library" || fail "Depends: $depends"
