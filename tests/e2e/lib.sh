@@ -38,9 +38,3 @@ for key, value in fields.items():
     print(key + "=" + (value if isinstance(value, str) else json.dumps(value)))
 ' <"$1" >"$2"
 }
-
-# The Windows name under Wine's drive Z: of an absolute Unix path.
-windows_path() {
-    # shellcheck disable=SC1003 # tr's '\\' is one backslash
-    printf 'Z:%s' "$1" | tr / '\\'
-}

@@ -61,3 +61,9 @@ wine_start() {
     rig_own wine "$wineserver" "$WINEPREFIX"
     wine_step "$@" "$wine" cmd /c exit 0 || fail "Wine did not start: $(tail -n 20 "$rig_dir/wine.log")"
 }
+
+# The Windows name under Wine's drive Z: of an absolute Unix path.
+windows_path() {
+    # shellcheck disable=SC1003 # tr's '\\' is one backslash
+    printf 'Z:%s' "$1" | tr / '\\'
+}

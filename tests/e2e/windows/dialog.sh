@@ -14,6 +14,7 @@ set -eu
 
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/../lib.sh"
+rig_use wine
 
 wine_run=$MARVOLY_E2E_WINE_RUN
 echo_log=$MARVOLY_E2E_ECHO_LOG
