@@ -7,10 +7,10 @@
 #include "reach/call_signalling.h"
 
 #include <cstring>
-#include <random>
 
 #include "h323/setup_message.h"
 #include "platform/platform.h"
+#include "platform/random_bytes.h"
 
 namespace {
 
@@ -104,13 +104,6 @@ int ReadHex(const char* text, unsigned char* bytes, int size) {
         bytes[count] = (unsigned char)(high << 4 | low);
     }
     return text[0] == '\0' ? count : -1;
-}
-
-void MakeToken(unsigned char* token) {
-    std::random_device source;
-    for (int i = 0; i < kSetupTokenSize; ++i) {
-        token[i] = (unsigned char)source();
-    }
 }
 
 bool ResolveHost(const char* host, unsigned short port, struct sockaddr_in* address) {
@@ -228,13 +221,19 @@ void AwaitCallBack(LineReader* reader, SOCKET listener, const char* token, CallS
 void ProbeAlg(SOCKET connection, CallSignalling* facts) {
     struct sockaddr_in local;
     unsigned short h245Port = 0;
+    SetupFields fields = {0, 0, 0, {}, {}};
+    // Without tokens that a stranger cannot guess, no call is offered.
+    if (!FillRandomBytes(fields.conferenceId, kSetupTokenSize) ||
+        !FillRandomBytes(fields.callId, kSetupTokenSize)) {
+        return;
+    }
     SOCKET listener = LocalName(connection, &local) ? ListenForH245(&h245Port) : INVALID_SOCKET;
     if (listener == INVALID_SOCKET) {
         return;
     }
-    SetupFields fields = {local.sin_addr.s_addr, h245Port, ntohs(local.sin_port), {}, {}};
-    MakeToken(fields.conferenceId);
-    MakeToken(fields.callId);
+    fields.localAddress = local.sin_addr.s_addr;
+    fields.h245Port = h245Port;
+    fields.signalPort = ntohs(local.sin_port);
     unsigned char setup[kSetupSize];
     BuildSetup(&fields, setup);
     char token[kTokenDigits + 1];

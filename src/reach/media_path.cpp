@@ -10,7 +10,6 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
-#include <vector>
 
 #include "platform/platform.h"
 #include "stun/transaction.h"
@@ -42,7 +41,9 @@ struct Probe {
     SOCKET sockets[kProbeSockets];
     struct sockaddr_in server;
     struct sockaddr_in other; // OTHER-ADDRESS; sin_family 0 when the server gave none
-    std::vector<StunTransaction> runs;
+    // The behaviour tests, then the media requests; runCount of them in use.
+    StunTransaction runs[kTests + kMediaPackets];
+    int runCount;
 };
 
 void Note(MediaPath* path, const char* reason) {
@@ -137,7 +138,7 @@ void StartBehaviourTests(Probe* probe, long long now, long long deadline) {
 int StartMedia(Probe* probe, long long now, long long deadline) {
     long long fit = (deadline - kMediaAnswerMs - now) / kMediaIntervalMs + 1;
     int count = (int)std::max(0LL, std::min((long long)kMediaPackets, fit));
-    probe->runs.resize(kTests + count);
+    probe->runCount = kTests + count;
     for (int i = 0; i < count; ++i) {
         long long at = now + (long long)i * kMediaIntervalMs;
         StartStunTransaction(&probe->runs[kTests + i], probe->sockets[kMediaSocket], &probe->server,
@@ -185,9 +186,9 @@ int JudgeHairpin(const Probe* probe) {
     return Unanswered(probe, kHairpin) ? kFactNo : kFactUnknown;
 }
 
-// The nearest-rank percentile of sorted values.
-int Percentile(const std::vector<int>& sorted, int percent) {
-    return sorted[((int)sorted.size() * percent + 99) / 100 - 1];
+// The nearest-rank percentile of count sorted values.
+int Percentile(const int* sorted, int count, int percent) {
+    return sorted[(count * percent + 99) / 100 - 1];
 }
 
 int Grade(const MediaQuality* quality) {
@@ -202,18 +203,21 @@ int Grade(const MediaQuality* quality) {
 // J) / 16, D the change in transit time from one to the next (RFC 3550
 // section 6.4.1), and each that came after a later request's answer.
 void MeasureMedia(const Probe* probe, int count, MediaQuality* quality) {
-    std::vector<int> byArrival(probe->runs.size(), -1);
-    std::vector<int> rtts;
+    int byArrival[kTests + kMediaPackets];
+    int rtts[kMediaPackets];
+    int received = 0;
+    std::fill(byArrival, byArrival + probe->runCount, -1);
     for (int i = 0; i < count; ++i) {
         const StunTransaction* run = &probe->runs[kTests + i];
         if (run->answered) {
             byArrival[run->arrival] = i;
-            rtts.push_back((int)(run->answeredAt - run->sentAt));
+            rtts[received++] = (int)(run->answeredAt - run->sentAt);
         }
     }
     const StunTransaction* previous = nullptr;
     int latest = -1;
-    for (int i : byArrival) {
+    for (int at = 0; at < probe->runCount; ++at) {
+        int i = byArrival[at];
         const StunTransaction* run = i < 0 ? nullptr : &probe->runs[kTests + i];
         if (run != nullptr && previous != nullptr) {
             long long change =
@@ -226,12 +230,12 @@ void MeasureMedia(const Probe* probe, int count, MediaQuality* quality) {
             previous = run;
         }
     }
-    std::sort(rtts.begin(), rtts.end());
+    std::sort(rtts, rtts + received);
     quality->sent = count;
-    quality->received = (int)rtts.size();
-    quality->lossPercent = 100.0 * (count - quality->received) / count;
-    quality->rttMedianMs = rtts.empty() ? 0 : Percentile(rtts, 50);
-    quality->rttP95Ms = rtts.empty() ? 0 : Percentile(rtts, 95);
+    quality->received = received;
+    quality->lossPercent = 100.0 * (count - received) / count;
+    quality->rttMedianMs = received == 0 ? 0 : Percentile(rtts, received, 50);
+    quality->rttP95Ms = received == 0 ? 0 : Percentile(rtts, received, 95);
     quality->grade = Grade(quality);
 }
 
@@ -260,7 +264,7 @@ void RunProbe(Probe* probe, long long deadline, MediaPath* path) {
     long long first = std::min(now + kBindingWaitMs, deadline);
     StartTest(probe, kMappingI, kMappingSocket, &probe->server, 0, &probe->server, now, first);
     StartTest(probe, kFilteringI, kFilteringSocket, &probe->server, 0, &probe->server, now, first);
-    RunStunTransactions(probe->runs.data(), kTests, first);
+    RunStunTransactions(probe->runs, kTests, first);
     ReadFirstRound(probe, path);
     if (path->udpPasses != kFactYes) {
         return;
@@ -268,7 +272,7 @@ void RunProbe(Probe* probe, long long deadline, MediaPath* path) {
     now = SteadyMilliseconds();
     StartBehaviourTests(probe, now, deadline);
     int media = StartMedia(probe, now, deadline);
-    RunStunTransactions(probe->runs.data(), (int)probe->runs.size(), deadline);
+    RunStunTransactions(probe->runs, probe->runCount, deadline);
     path->mapping = JudgeMapping(probe);
     path->filtering = JudgeFiltering(probe);
     path->hairpin = JudgeHairpin(probe);
@@ -289,27 +293,31 @@ void ProbeMediaPath(const char* server, int budgetMs, MediaPath* path) {
     std::memset(path, 0, sizeof(*path));
     path->udpPasses = kFactUnknown;
     path->hairpin = kFactUnknown;
-    Probe probe;
-    std::memset(&probe.other, 0, sizeof(probe.other));
+    // About 70 KB of transactions: a block of its own, zeroed, freed below.
+    Probe* probe = (Probe*)std::calloc(1, sizeof(Probe));
+    if (probe == nullptr) {
+        Note(path, "no memory for the probe");
+        return;
+    }
     // Tests that never start are over before they begin.
-    probe.runs.resize(kTests);
-    for (StunTransaction& run : probe.runs) {
-        std::memset(&run, 0, sizeof(run));
-        run.over = true;
+    probe->runCount = kTests;
+    for (int i = 0; i < kTests; ++i) {
+        probe->runs[i].over = true;
     }
     bool sockets = true;
-    for (SOCKET& udp : probe.sockets) {
+    for (SOCKET& udp : probe->sockets) {
         udp = OpenStunSocket();
         sockets = sockets && udp != INVALID_SOCKET;
     }
     if (!sockets) {
         Note(path, "no UDP socket could be had");
-    } else if (Resolve(server, &probe.server, path)) {
-        RunProbe(&probe, deadline, path);
+    } else if (Resolve(server, &probe->server, path)) {
+        RunProbe(probe, deadline, path);
     }
-    for (SOCKET udp : probe.sockets) {
+    for (SOCKET udp : probe->sockets) {
         if (udp != INVALID_SOCKET) {
             closesocket(udp);
         }
     }
+    std::free(probe);
 }

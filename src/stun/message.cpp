@@ -4,7 +4,8 @@
 #include "stun/message.h"
 
 #include <cstring>
-#include <random>
+
+#include "platform/random_bytes.h"
 
 namespace {
 
@@ -128,10 +129,6 @@ int BuildBindingRequest(const unsigned char* id, int change, int size, unsigned 
     return kStunHeaderSize + length;
 }
 
-void NewStunId(unsigned char* id) {
-    std::random_device source;
-    for (int i = 0; i < kStunIdSize; i += 4) {
-        unsigned int value = source();
-        std::memcpy(id + i, &value, 4);
-    }
+bool NewStunId(unsigned char* id) {
+    return FillRandomBytes(id, kStunIdSize);
 }

@@ -47,5 +47,6 @@ bool ParseStunMessage(const unsigned char* data, int size, StunMessage* message)
 // attribute that the server ignores. out has room for what it is given.
 int BuildBindingRequest(const unsigned char* id, int change, int size, unsigned char* out);
 
-// A fresh transaction id, from the system's random source.
-void NewStunId(unsigned char* id);
+// A fresh transaction id, from the system's random source; false when it
+// cannot be read (an id that could be guessed is none).
+bool NewStunId(unsigned char* id);

@@ -102,7 +102,8 @@ void StartStunTransaction(StunTransaction* transaction, SOCKET socket, const str
     transaction->to = *to;
     transaction->from = *to;
     unsigned char id[kStunIdSize];
-    NewStunId(id);
+    // Without a fresh id nothing is sent: the transaction is over at once.
+    transaction->over = !NewStunId(id);
     transaction->requestSize = BuildBindingRequest(
         id, change, size < kStunRequestSize ? size : kStunRequestSize, transaction->request);
     transaction->sends = sends;

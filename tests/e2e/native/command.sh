@@ -133,6 +133,9 @@ usage() {
 --echo-url 127.0.0.1:8080/firewall/ip.tpl|names no HTTP host
 --echo-url http:///firewall/ip.tpl|names no HTTP host
 --echo-url http://127.0.0.1:0/firewall/ip.tpl|names no HTTP host
+--json --deep --stun|option '--stun' needs a HOST or HOST:PORT
+--json --deep --stun=stun.example.net:0|is no HOST or HOST:PORT
+--json --deep --stun stun/example|is no HOST or HOST:PORT
 ROWS
 }
 
@@ -142,8 +145,8 @@ help_and_version() {
         expect "$option: exit code, requests, first line" "$rc $(requests) $(head -n 1 "$work/out")" \
             "0 0 $line"
     done <<ROWS
---help|Usage: $name [--report | --json] [--deep] [--echo-url URL]
--h|Usage: $name [--report | --json] [--deep] [--echo-url URL]
+--help|Usage: $name [--report | --json] [--deep] [--echo-url URL] [--stun HOST[:PORT]]
+-h|Usage: $name [--report | --json] [--deep] [--echo-url URL] [--stun HOST[:PORT]]
 --version|Marvoly 1.0.0.1
 -V|Marvoly 1.0.0.1
 ROWS
