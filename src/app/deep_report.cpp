@@ -80,8 +80,7 @@ void WriteJsonMapping(std::FILE* out, const DeepReport* deep) {
         std::fprintf(out,
                      "{\"protocol\": \"%s\", \"gateway\": ", ProtocolName(mapping->protocol, true));
         WriteJsonString(out, mapping->gateway);
-        std::fputs(", ", out);
-        WriteJsonAddress(out, "external_address", mapping->externalAddress[0] != '\0',
+        WriteJsonAddress(out, ", \"external_address\": ", mapping->externalAddress[0] != '\0',
                          mapping->externalAddress);
         std::fputc('}', out);
     }
@@ -186,8 +185,8 @@ void WriteAnswer(std::FILE* out, const char* label, const ReadinessAnswer* answe
     }
 }
 
-void WriteJsonAnswer(std::FILE* out, const char* name, const ReadinessAnswer* answer) {
-    std::fprintf(out, "\"%s\": {\"answer\": \"%s\", \"reason\": ", name, answer->word);
+void WriteJsonAnswer(std::FILE* out, const char* key, const ReadinessAnswer* answer) {
+    std::fprintf(out, "%s{\"answer\": \"%s\", \"reason\": ", key, answer->word);
     WriteJsonString(out, answer->reason);
     std::fputs(", \"advice\": ", out);
     WriteJsonTextOrNull(out, answer->advice);
@@ -233,12 +232,9 @@ void WriteSignalling(std::FILE* out, const DeepReport* deep) {
 
 void WriteJsonSignalling(std::FILE* out, const DeepReport* deep) {
     const CallSignalling* call = &deep->signalling;
-    std::fputs(", ", out);
-    WriteJsonFact(out, "tcp_1720_out", call->tcp1720Out);
-    std::fputs(", \"h323_alg\": {", out);
-    WriteJsonFact(out, "rewrites_addresses", call->rewritesAddresses);
-    std::fputs(", ", out);
-    WriteJsonFact(out, "opens_h245_pinhole", call->opensH245Pinhole);
+    WriteJsonFact(out, ", \"tcp_1720_out\": ", call->tcp1720Out);
+    WriteJsonFact(out, ", \"h323_alg\": {\"rewrites_addresses\": ", call->rewritesAddresses);
+    WriteJsonFact(out, ", \"opens_h245_pinhole\": ", call->opensH245Pinhole);
     std::fputs(", \"altered_bytes\": ", out);
     if (call->alteredCount < 0) {
         std::fputs("null", out);
@@ -249,8 +245,7 @@ void WriteJsonSignalling(std::FILE* out, const DeepReport* deep) {
         }
         std::fputc(']', out);
     }
-    std::fputs("}, ", out);
-    WriteJsonFact(out, "gatekeeper_udp_1719", deep->gatekeeper.udp1719Out);
+    WriteJsonFact(out, "}, \"gatekeeper_udp_1719\": ", deep->gatekeeper.udp1719Out);
 }
 
 const char* const kBehaviours[] = {nullptr, "endpoint-independent", "address-dependent",
@@ -296,8 +291,8 @@ void WriteMediaPath(std::FILE* out, const DeepReport* deep) {
     WriteReportLine(out, "Media quality:", text);
 }
 
-void WriteJsonBehaviour(std::FILE* out, const char* name, int behaviour) {
-    std::fprintf(out, "\"%s\": ", name);
+void WriteJsonBehaviour(std::FILE* out, const char* key, int behaviour) {
+    std::fputs(key, out);
     if (behaviour != kBehaviourUnknown) {
         std::fprintf(out, "\"%s\"", kBehaviours[behaviour]);
     } else {
@@ -306,16 +301,12 @@ void WriteJsonBehaviour(std::FILE* out, const char* name, int behaviour) {
 }
 
 void WriteJsonMediaPath(std::FILE* out, const MediaPath* path) {
-    std::fputs(", \"udp\": {", out);
-    WriteJsonFact(out, "passes", path->udpPasses);
-    std::fputs(", ", out);
-    WriteJsonAddress(out, "mapped_address", path->mappedAddress[0] != '\0', path->mappedAddress);
-    std::fputs(", ", out);
-    WriteJsonBehaviour(out, "mapping", path->mapping);
-    std::fputs(", ", out);
-    WriteJsonBehaviour(out, "filtering", path->filtering);
-    std::fputs(", ", out);
-    WriteJsonFact(out, "hairpin", path->hairpin);
+    WriteJsonFact(out, ", \"udp\": {\"passes\": ", path->udpPasses);
+    WriteJsonAddress(out, ", \"mapped_address\": ", path->mappedAddress[0] != '\0',
+                     path->mappedAddress);
+    WriteJsonBehaviour(out, ", \"mapping\": ", path->mapping);
+    WriteJsonBehaviour(out, ", \"filtering\": ", path->filtering);
+    WriteJsonFact(out, ", \"hairpin\": ", path->hairpin);
     std::fputs("}, \"udp_reason\": ", out);
     WriteJsonTextOrNull(out, path->reason[0] != '\0' ? path->reason : nullptr);
     std::fputs(", \"media\": ", out);
@@ -382,16 +373,11 @@ void WriteJsonDeepReport(std::FILE* out, const DeepReport* deep) {
     WriteJsonSignalling(out, deep);
     WriteJsonMediaPath(out, &deep->media);
     const Readiness* readiness = &deep->readiness;
-    std::fputs(", \"readiness\": {", out);
-    WriteJsonAnswer(out, "calls_out", &readiness->callsOut);
-    std::fputs(", ", out);
-    WriteJsonAnswer(out, "calls_in", &readiness->callsIn);
-    std::fputs(", ", out);
-    WriteJsonAnswer(out, "media", &readiness->media);
-    std::fputs(", ", out);
-    WriteJsonAnswer(out, "quality", &readiness->quality);
-    std::fputs(", ", out);
-    WriteJsonAnswer(out, "alg", &readiness->alg);
+    WriteJsonAnswer(out, ", \"readiness\": {\"calls_out\": ", &readiness->callsOut);
+    WriteJsonAnswer(out, ", \"calls_in\": ", &readiness->callsIn);
+    WriteJsonAnswer(out, ", \"media\": ", &readiness->media);
+    WriteJsonAnswer(out, ", \"quality\": ", &readiness->quality);
+    WriteJsonAnswer(out, ", \"alg\": ", &readiness->alg);
     std::fputs(", \"note_caveat\": ", out);
     WriteJsonTextOrNull(out, readiness->noteCaveat);
     std::fputs("}", out);

@@ -85,10 +85,9 @@ void WriteTextReport(std::FILE* out, const DetectionReport* report) {
 }
 
 void WriteJsonReport(std::FILE* out, const DetectionReport* report, const DeepReport* deep) {
-    std::fputc('{', out);
-    WriteJsonAddress(out, "local_address", report->foundLocal, report->localAddress);
-    std::fputs(", ", out);
-    WriteJsonAddress(out, "internet_address", report->foundInternet, report->internetAddress);
+    WriteJsonAddress(out, "{\"local_address\": ", report->foundLocal, report->localAddress);
+    WriteJsonAddress(out, ", \"internet_address\": ", report->foundInternet,
+                     report->internetAddress);
     std::fprintf(out,
                  ", \"behind_nat\": %s, \"note_id\": %u, \"note\": ", BehindNatOf(report->noteId),
                  report->noteId);
@@ -121,14 +120,11 @@ void WriteJsonTextOrNull(std::FILE* out, const char* text) {
 }
 
 // An address as found, or null.
-void WriteJsonAddress(std::FILE* out, const char* name, bool found, const char* text) {
-    std::fprintf(out, "\"%s\": ", name);
+void WriteJsonAddress(std::FILE* out, const char* key, bool found, const char* text) {
+    std::fputs(key, out);
     WriteJsonTextOrNull(out, found ? text : nullptr);
 }
 
-void WriteJsonFact(std::FILE* out, const char* name, int fact) {
-    std::fprintf(out, "\"%s\": %s", name,
-                 fact == kFactYes  ? "true"
-                 : fact == kFactNo ? "false"
-                                   : "null");
+void WriteJsonFact(std::FILE* out, const char* key, int fact) {
+    std::fprintf(out, "%s%s", key, fact == kFactYes ? "true" : fact == kFactNo ? "false" : "null");
 }

@@ -38,9 +38,10 @@ void WriteJsonReport(std::FILE* out, const DetectionReport* report, const DeepRe
 void WriteJsonString(std::FILE* out, const char* text);
 
 // The pieces both reports are written with: a label and its text, the texts
-// lined up as in the dialog; a JSON string or null; a JSON key with an
-// address or null, or with a fact (true, false or null for a kFact value).
+// lined up as in the dialog; a JSON string or null; a key (what comes
+// before the value, as ", \"name\": ") with an address or null, or with a
+// fact (true, false or null for a kFact value).
 void WriteReportLine(std::FILE* out, const char* label, const char* text);
 void WriteJsonTextOrNull(std::FILE* out, const char* text);
-void WriteJsonAddress(std::FILE* out, const char* name, bool found, const char* text);
-void WriteJsonFact(std::FILE* out, const char* name, int fact);
+void WriteJsonAddress(std::FILE* out, const char* key, bool found, const char* text);
+void WriteJsonFact(std::FILE* out, const char* key, int fact);

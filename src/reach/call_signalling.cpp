@@ -11,6 +11,7 @@
 #include "h323/setup_message.h"
 #include "platform/platform.h"
 #include "platform/random_bytes.h"
+#include "reach/listener.h"
 
 namespace {
 
@@ -118,6 +119,12 @@ bool ResolveHost(const char* host, unsigned short port, struct sockaddr_in* addr
     return true;
 }
 
+// A socket of kind towards the echo host's port, with its address; or
+// INVALID_SOCKET when the host does not resolve or no socket can be had.
+SOCKET OpenTowards(const char* host, unsigned short port, int kind, struct sockaddr_in* address) {
+    return ResolveHost(host, port, address) ? socket(AF_INET, kind, 0) : INVALID_SOCKET;
+}
+
 bool LocalName(SOCKET socket, struct sockaddr_in* address) {
     int length = sizeof(*address);
     return getsockname(socket, (struct sockaddr*)address, &length) == 0;
@@ -125,19 +132,13 @@ bool LocalName(SOCKET socket, struct sockaddr_in* address) {
 
 // A listener on an ephemeral port of every local address.
 SOCKET ListenForH245(unsigned short* port) {
-    SOCKET listener = socket(AF_INET, SOCK_STREAM, 0);
-    if (listener == INVALID_SOCKET) {
-        return INVALID_SOCKET;
-    }
+    SOCKET listener = ListenOnPort(0);
     struct sockaddr_in address;
-    std::memset(&address, 0, sizeof(address));
-    address.sin_family = AF_INET;
-    if (bind(listener, (const struct sockaddr*)&address, sizeof(address)) != 0 ||
-        listen(listener, 1) != 0 || !LocalName(listener, &address)) {
+    if (listener != INVALID_SOCKET && !LocalName(listener, &address)) {
         closesocket(listener);
         return INVALID_SOCKET;
     }
-    *port = ntohs(address.sin_port);
+    *port = listener != INVALID_SOCKET ? ntohs(address.sin_port) : 0;
     return listener;
 }
 
@@ -256,10 +257,7 @@ void ProbeCallSignalling(const char* echoHost, CallSignalling* facts) {
     facts->opensH245Pinhole = kFactUnknown;
     facts->alteredCount = -1;
     struct sockaddr_in echo;
-    if (!ResolveHost(echoHost, kSignallingPort, &echo)) {
-        return;
-    }
-    SOCKET connection = socket(AF_INET, SOCK_STREAM, 0);
+    SOCKET connection = OpenTowards(echoHost, kSignallingPort, SOCK_STREAM, &echo);
     if (connection == INVALID_SOCKET) {
         return;
     }
@@ -276,10 +274,7 @@ void ProbeGatekeeperPort(const char* echoHost, GatekeeperPort* facts) {
     facts->udp1719Out = kFactUnknown;
     facts->seenFrom[0] = '\0';
     struct sockaddr_in echo;
-    if (!ResolveHost(echoHost, kGatekeeperPort, &echo)) {
-        return;
-    }
-    SOCKET probe = socket(AF_INET, SOCK_DGRAM, 0);
+    SOCKET probe = OpenTowards(echoHost, kGatekeeperPort, SOCK_DGRAM, &echo);
     if (probe == INVALID_SOCKET) {
         return;
     }

@@ -11,16 +11,19 @@ namespace {
 
 const unsigned long kMagicCookie = 0x2112A442UL;
 
-const int kAttributeMappedAddress = 0x0001;
-const int kAttributeChangeRequest = 0x0003;
-const int kAttributeErrorCode = 0x0009;
-const int kAttributeXorMappedAddress = 0x0020;
-const int kAttributeResponseOrigin = 0x802B;
-const int kAttributeOtherAddress = 0x802C;
-// Comprehension-optional (RFC 5389 section 15): a server that does not
-// know it ignores it. No standard uses this type; it only fills a probe
-// request up to the size of a media packet.
-const int kAttributeFill = 0x8FF0;
+// The attributes the program reads and writes. kAttributeFill is
+// comprehension-optional (RFC 5389 section 15): a server that does not know
+// it ignores it. No standard uses this type; it only fills a probe request
+// up to the size of a media packet.
+enum StunAttribute {
+    kAttributeMappedAddress = 0x0001,
+    kAttributeChangeRequest = 0x0003,
+    kAttributeErrorCode = 0x0009,
+    kAttributeXorMappedAddress = 0x0020,
+    kAttributeResponseOrigin = 0x802B,
+    kAttributeOtherAddress = 0x802C,
+    kAttributeFill = 0x8FF0,
+};
 
 unsigned int Read16(const unsigned char* at) {
     return (unsigned int)at[0] << 8 | at[1];
@@ -56,20 +59,25 @@ void ReadAddress(const unsigned char* value, int length, bool masked, struct soc
     out->sin_addr.s_addr = htonl((unsigned long)(Read32(value + 4) ^ mask));
 }
 
+// Where each address attribute is kept.
+const struct {
+    int type;
+    struct sockaddr_in StunMessage::*field;
+} kAddressAttributes[] = {
+    {kAttributeMappedAddress, &StunMessage::mappedAddress},
+    {kAttributeXorMappedAddress, &StunMessage::xorMappedAddress},
+    {kAttributeResponseOrigin, &StunMessage::responseOrigin},
+    {kAttributeOtherAddress, &StunMessage::otherAddress},
+};
+
 void ReadAttribute(int type, const unsigned char* value, int length, StunMessage* message) {
+    for (const auto& address : kAddressAttributes) {
+        if (address.type == type) {
+            ReadAddress(value, length, type == kAttributeXorMappedAddress,
+                        &(message->*address.field));
+        }
+    }
     switch (type) {
-    case kAttributeMappedAddress:
-        ReadAddress(value, length, false, &message->mappedAddress);
-        break;
-    case kAttributeXorMappedAddress:
-        ReadAddress(value, length, true, &message->xorMappedAddress);
-        break;
-    case kAttributeResponseOrigin:
-        ReadAddress(value, length, false, &message->responseOrigin);
-        break;
-    case kAttributeOtherAddress:
-        ReadAddress(value, length, false, &message->otherAddress);
-        break;
     case kAttributeChangeRequest:
         message->changeRequest = length == 4 ? (int)(Read32(value) & 0xFF) : 0;
         break;

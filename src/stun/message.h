@@ -12,13 +12,15 @@ const int kStunIdSize = 12;
 // arrives cut, and a cut message is no message.
 const int kStunDatagramSize = 1500;
 
-const int kStunBindingRequest = 0x0001;
-const int kStunBindingSuccess = 0x0101;
-const int kStunBindingError = 0x0111;
+// The message types the program sends and reads.
+enum StunType {
+    kStunBindingRequest = 0x0001,
+    kStunBindingSuccess = 0x0101,
+    kStunBindingError = 0x0111
+};
 
 // CHANGE-REQUEST's flags: answer from the other address, the other port.
-const int kChangeAddress = 4;
-const int kChangePort = 2;
+enum StunChange { kChangeAddress = 4, kChangePort = 2 };
 
 // One message, read. Each address is sin_family AF_INET when the attribute
 // came, 0 when not; ports and addresses are in network order, as in any

@@ -34,13 +34,16 @@
 
 namespace {
 
-const DWORD kPollMs = 20;
-const DWORD kDialogWaitMs = 30000;
-const DWORD kIdleWaitMs = 30000;
-const DWORD kExitWaitMs = 15000;
-// A posted run that has not started this long after the previous one ended
-// would mean a dialog that is stuck, not a busy one.
-const DWORD kSettleMs = 300;
+// How long each wait lasts, in milliseconds. A posted run that has not
+// started kSettleMs after the previous one ended would mean a dialog that is
+// stuck, not a busy one.
+enum Waits : DWORD {
+    kPollMs = 20,
+    kDialogWaitMs = 30000,
+    kIdleWaitMs = 30000,
+    kExitWaitMs = 15000,
+    kSettleMs = 300,
+};
 
 struct Session {
     PROCESS_INFORMATION process;

@@ -16,8 +16,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 . "$here/../lib.sh"
 rig_use wine
 
-wine_run=$MARVOLY_E2E_WINE_RUN
-echo_log=$MARVOLY_E2E_ECHO_LOG
+wine_run=$MARVOLY_E2E_WINE_RUN echo_log=$MARVOLY_E2E_ECHO_LOG
 work=$MARVOLY_E2E_WORK
 urls=$work/urls.txt
 mkdir -p "$work"
