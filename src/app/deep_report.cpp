@@ -326,14 +326,16 @@ void WriteJsonMediaPath(std::FILE* out, const MediaPath* path) {
 
 void MakeDeepReport(const DetectionReport* report, const char* stunServer, DeepReport* deep) {
     const char* internet = report->foundInternet ? report->internetAddress : nullptr;
+    // The router is asked first: its UPnP question runs in a child process,
+    // which must be started while the program runs no other thread.
+    FindPortMapping(&deep->mapping);
+    deep->doubleNat = JudgeDoubleNat(&deep->mapping, internet);
     UrlParts echo;
     SplitUrlParts(g_echoUrl, &echo);
     EchoHostProbes probes = {echo.host, stunServer != nullptr ? stunServer : echo.host, deep};
     HANDLE media = StartProbe(ProbeMedia, &probes);
     HANDLE signalling = StartProbe(ProbeEchoHost, &probes);
     HANDLE gatekeeper = StartProbe(ProbeGatekeeper, &probes);
-    FindPortMapping(&deep->mapping);
-    deep->doubleNat = JudgeDoubleNat(&deep->mapping, internet);
     deep->incomingCall = CheckIncomingCall(g_echoUrl, internet);
     FinishProbe(media);
     FinishProbe(signalling);

@@ -27,9 +27,9 @@ struct DeepReport {
 
 // Asks the router, the echo host and the STUN server (stunServer, "HOST"
 // or "HOST:PORT"; null for the echo host's), after the run that report
-// holds. The probes of the echo host's own ports and the media path run
-// beside the router's questions and the call-back, so that the whole takes
-// as long as the slowest.
+// holds. The router first; then the probes of the echo host's own ports and
+// the media path run beside the call-back, so that they take as long as the
+// slowest of them.
 void MakeDeepReport(const DetectionReport* report, const char* stunServer, DeepReport* deep);
 
 // The five answers, each "no" or "needs" with what to do: they come before
