@@ -30,16 +30,10 @@ void PrintSetup(const char* address, const char* h245Port) {
 } // namespace
 
 int main(int argc, char** argv) {
-    WSADATA socketInfo;
-    if (WSAStartup(MAKEWORD(1, 1), &socketInfo) != 0) {
-        return 1;
-    }
-    if (argc == 4 && std::strcmp(argv[1], "setup") == 0) {
-        PrintSetup(argv[2], argv[3]);
-    } else {
+    if (argc != 4 || std::strcmp(argv[1], "setup") != 0) {
         std::fprintf(stderr, "usage: %s setup ADDRESS H245_PORT\n", argv[0]);
         return 2;
     }
-    WSACleanup();
+    PrintSetup(argv[2], argv[3]);
     return 0;
 }

@@ -10,22 +10,17 @@
 #       ($stun_pid) started there as Debian's service starts it, with the
 #       shipped configuration or CONF, its output in $rig_dir/coturn.log,
 #       on the configuration's $stun_primary and $stun_secondary. The
-#       ROUTER: routed (no translation), nat (masquerade), random
-#       (masquerade fully-random), drop (all UDP), loss (masquerade, and one
-#       in ten datagrams from the client dropped, those of 172 bytes by a
-#       rule of their own that counts them)
+#       ROUTER: routed (no translation) or loss (masquerade, and one in ten
+#       datagrams from the client dropped, those of 172 bytes by a rule of
+#       their own that counts them)
 # shellcheck shell=sh disable=SC2034,SC2154
 
 stun_service=$rig_lib/../../service/stun
 
 stun_router_rules() {
     echo 'table ip rig {'
-    case "$1" in
-    nat | loss) echo 'chain out { type nat hook postrouting priority srcnat; oifname r1 masquerade; }' ;;
-    random) echo 'chain out { type nat hook postrouting priority srcnat; oifname r1 masquerade fully-random; }' ;;
-    drop) echo 'chain cut { type filter hook forward priority filter; meta l4proto udp drop; }' ;;
-    esac
-    [ "$1" != loss ] || echo 'chain cut { type filter hook forward priority filter;
+    [ "$1" != loss ] || echo 'chain out { type nat hook postrouting priority srcnat; oifname r1 masquerade; }
+        chain cut { type filter hook forward priority filter;
         iifname r0 udp length 180 numgen random mod 100 < 10 counter drop;
         iifname r0 udp length != 180 numgen random mod 100 < 10 drop; }'
     echo '}'

@@ -23,7 +23,7 @@
 set -eu
 
 here=$(cd "$(dirname "$0")" && pwd)
-rig_lib=$here/../lib
+rig_lib=$here/../../lib
 . "$rig_lib/use.sh"
 rig_use netns nginx h323-echo stun schema wine
 windows=${MARVOLY_E2E_WINE_RUN:+yes}
@@ -261,7 +261,7 @@ start_rogue() {
 # page alone, as an nginx without the JavaScript module can.
 start_echo() {
     mkdir -p "$rig_dir/echo"
-    block=$here/../../service/echo/marvoly-echo.conf
+    block=$here/../../../service/echo/marvoly-echo.conf
     if [ "$echo_kind" = plain ]; then
         sed '/call-back page: from here/,/call-back page: to here/d' "$block" >"$rig_dir/page-only.conf"
         block=$rig_dir/page-only.conf
