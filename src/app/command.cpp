@@ -5,6 +5,7 @@
 #include "address/internet_address.h"
 #include "app/deep_report.h"
 #include "app/report.h"
+#include "detect/detect_ids.h"
 #include "terminal/win32.h"
 
 namespace {
@@ -42,28 +43,52 @@ int StartCommand(const CommandProgram* program, int argc, char** argv, CommandLi
     return kCommandGoesOn;
 }
 
+namespace {
+
+// The deep check after the detection run, told what that found.
+void RunDeep(const DetectionReport* report, const CommandLine* command, DeepFacts* facts) {
+    DeepAsk ask = {
+        g_echoUrl, command->stunServer, report->foundInternet ? report->internetAddress : nullptr,
+        report->noteId == IDS_BEHIND_FIREWALL, report->noteId == IDS_NOT_BEHIND_FIREWALL};
+    RunDeepCheck(&ask, facts);
+}
+
+void WriteJson(const DetectionReport* report, const DeepFacts* facts) {
+    JsonWriter json;
+    StartJson(&json, stdout);
+    JsonOpenObject(&json, nullptr);
+    WriteJsonReport(&json, report);
+    if (facts != nullptr) {
+        WriteJsonDeepReport(&json, facts);
+    }
+    JsonClose(&json);
+    std::fputc('\n', stdout);
+}
+
+} // namespace
+
 int RunReport(const CommandProgram* program, const CommandLine* command) {
     WSADATA socketInfo;
     DetectionReport report;
-    DeepReport deepReport;
+    DeepFacts facts;
     if (WSAStartup(MAKEWORD(1, 1), &socketInfo) != 0) {
         std::fprintf(stderr, "%s: the socket layer cannot start\n", program->name);
         return kExitNotFound;
     }
     MakeReport(&report);
     if (command->deep) {
-        MakeDeepReport(&report, command->stunServer, &deepReport);
+        RunDeep(&report, command, &facts);
     }
     WSACleanup();
     if (command->json) {
-        WriteJsonReport(stdout, &report, command->deep ? &deepReport : nullptr);
+        WriteJson(&report, command->deep ? &facts : nullptr);
     } else {
         if (command->deep) {
-            WriteReadinessReport(stdout, &deepReport);
+            WriteReadinessReport(stdout, &facts);
         }
         WriteTextReport(stdout, &report);
         if (command->deep) {
-            WriteDeepTextReport(stdout, &deepReport);
+            WriteDeepTextReport(stdout, &facts);
         }
     }
     return ReportIsComplete(&report) ? kExitFound : kExitNotFound;

@@ -3,161 +3,62 @@
 
 #include <cstring>
 
-#include "address/internet_address.h"
-#include "detect/detect_ids.h"
-#include "http/url.h"
+#include "app/report.h"
 #include "platform/platform.h"
 
 namespace {
 
-const char* ProtocolName(int protocol, bool json) {
-    if (protocol == kMappingUpnp) {
-        return json ? "upnp" : "UPnP";
-    }
-    return json ? "nat-pmp" : "NAT-PMP";
+// A fact in the report's words.
+const char* FactText(Fact fact, const char* yes, const char* no) {
+    return fact == kFactYes ? yes : fact == kFactNo ? no : "unknown";
 }
 
-// Why port 1720 was not tested, by kCall value; null where it was.
-const char* const kIncomingReasons[] = {
-    nullptr,
-    nullptr,
-    "port 1720 in use on this machine",
-    "the echo service cannot call back",
-    "the Internet lookup failed",
-    "the echo service refused: too many checks from this address, try again in a minute",
-};
+const char* OrUnknown(const char* text) {
+    return text != nullptr ? text : "unknown";
+}
 
-void WriteIncomingCall(std::FILE* out, int incomingCall) {
+void WriteIncomingCall(std::FILE* out, IncomingCall call) {
     char text[128];
-    if (incomingCall == kCallReachable) {
-        lstrcpynA(text, "TCP port 1720 is reachable from the Internet", sizeof(text));
-    } else if (incomingCall == kCallUnreachable) {
-        lstrcpynA(text, "TCP port 1720 is not reachable from the Internet", sizeof(text));
+    if (call == kCallReachable || call == kCallUnreachable) {
+        lstrcpynA(text,
+                  call == kCallReachable ? "TCP port 1720 is reachable from the Internet"
+                                         : "TCP port 1720 is not reachable from the Internet",
+                  sizeof(text));
     } else {
-        std::snprintf(text, sizeof(text), "not tested (%s)", kIncomingReasons[incomingCall]);
+        std::snprintf(text, sizeof(text), "not tested (%s)", IncomingCallReason(call));
     }
     WriteReportLine(out, "Incoming calls:", text);
 }
 
 void WritePortMapping(std::FILE* out, const PortMapping* mapping) {
     char text[128];
+    const char* protocol = PortMappingName(mapping->protocol, false);
     if (mapping->unasked != nullptr) {
         lstrcpynA(text, mapping->unasked, sizeof(text));
-    } else if (mapping->protocol == kMappingNone) {
+    } else if (protocol == nullptr) {
         lstrcpynA(text, "none found", sizeof(text));
     } else if (mapping->externalAddress[0] == '\0') {
-        std::snprintf(text, sizeof(text), "%s on %s, no public external address",
-                      ProtocolName(mapping->protocol, false), mapping->gateway);
+        std::snprintf(text, sizeof(text), "%s on %s, no public external address", protocol,
+                      mapping->gateway);
     } else {
-        std::snprintf(text, sizeof(text), "%s on %s, external address %s",
-                      ProtocolName(mapping->protocol, false), mapping->gateway,
-                      mapping->externalAddress);
+        std::snprintf(text, sizeof(text), "%s on %s, external address %s", protocol,
+                      mapping->gateway, mapping->externalAddress);
     }
     WriteReportLine(out, "Port mapping:", text);
 }
 
-void WriteDoubleNat(std::FILE* out, const DeepReport* deep) {
+void WriteDoubleNat(std::FILE* out, const DeepFacts* facts) {
     char text[128];
-    if (deep->doubleNat == kDoubleNatNo) {
-        lstrcpynA(text, "no", sizeof(text));
-    } else if (deep->doubleNat == kDoubleNatUnknown) {
-        lstrcpynA(text, "unknown", sizeof(text));
-    } else if (deep->mapping.externalAddress[0] == '\0') {
+    const char* external = facts->portMapping.externalAddress;
+    if (facts->doubleNat != kFactYes) {
+        lstrcpynA(text, FactText(facts->doubleNat, "yes", "no"), sizeof(text));
+    } else if (external[0] == '\0') {
         lstrcpynA(text, "yes (the router has no public external address)", sizeof(text));
     } else {
         std::snprintf(text, sizeof(text), "yes (the router's external address %s is not public)",
-                      deep->mapping.externalAddress);
+                      external);
     }
     WriteReportLine(out, "Double NAT:", text);
-}
-
-void WriteJsonMapping(std::FILE* out, const DeepReport* deep) {
-    const PortMapping* mapping = &deep->mapping;
-    std::fputs(", \"port_mapping\": ", out);
-    if (mapping->protocol == kMappingNone) {
-        std::fputs("null", out);
-    } else {
-        std::fprintf(out,
-                     "{\"protocol\": \"%s\", \"gateway\": ", ProtocolName(mapping->protocol, true));
-        WriteJsonString(out, mapping->gateway);
-        WriteJsonAddress(out, ", \"external_address\": ", mapping->externalAddress[0] != '\0',
-                         mapping->externalAddress);
-        std::fputc('}', out);
-    }
-    std::fputs(", \"port_mapping_reason\": ", out);
-    WriteJsonTextOrNull(out, mapping->unasked);
-    const char* doubleNat = deep->doubleNat == kDoubleNatYes  ? "true"
-                            : deep->doubleNat == kDoubleNatNo ? "false"
-                                                              : "null";
-    std::fprintf(out, ", \"double_nat\": %s, \"inbound_tcp_1720\": ", doubleNat);
-    if (deep->incomingCall == kCallReachable) {
-        std::fputs("\"reachable\"", out);
-    } else if (deep->incomingCall == kCallUnreachable) {
-        std::fputs("\"unreachable\"", out);
-    } else {
-        std::fputs("null", out);
-    }
-    std::fputs(", \"inbound_tcp_1720_reason\": ", out);
-    WriteJsonTextOrNull(out, kIncomingReasons[deep->incomingCall]);
-}
-
-// The echo host's own ports and the STUN server, each asked from a thread
-// of its own.
-struct EchoHostProbes {
-    const char* host;
-    const char* stunServer;
-    DeepReport* deep;
-};
-
-DWORD WINAPI ProbeEchoHost(LPVOID argument) {
-    EchoHostProbes* probes = (EchoHostProbes*)argument;
-    ProbeCallSignalling(probes->host, &probes->deep->signalling);
-    return 0;
-}
-
-DWORD WINAPI ProbeGatekeeper(LPVOID argument) {
-    EchoHostProbes* probes = (EchoHostProbes*)argument;
-    ProbeGatekeeperPort(probes->host, &probes->deep->gatekeeper);
-    return 0;
-}
-
-// Starts a probe beside the caller, or runs it here when no thread can be
-// had; null then.
-DWORD WINAPI ProbeMedia(LPVOID argument) {
-    EchoHostProbes* probes = (EchoHostProbes*)argument;
-    ProbeMediaPath(probes->stunServer, kMediaPathBudgetMs, &probes->deep->media);
-    return 0;
-}
-
-HANDLE StartProbe(LPTHREAD_START_ROUTINE probe, EchoHostProbes* probes) {
-    HANDLE thread = CreateThread(nullptr, 0, probe, probes, 0, nullptr);
-    if (thread == nullptr) {
-        probe(probes);
-    }
-    return thread;
-}
-
-void FinishProbe(HANDLE thread) {
-    if (thread != nullptr) {
-        WaitForSingleObject(thread, INFINITE);
-        CloseHandle(thread);
-    }
-}
-
-void Judge(const DetectionReport* report, DeepReport* deep) {
-    ReadinessFacts facts = {};
-    facts.behindNat = report->noteId == IDS_BEHIND_FIREWALL;
-    facts.sameAddress = report->noteId == IDS_NOT_BEHIND_FIREWALL;
-    facts.portMapping = deep->mapping.protocol;
-    facts.doubleNat = deep->doubleNat;
-    facts.incomingCall = deep->incomingCall;
-    facts.tcp1720Out = deep->signalling.tcp1720Out;
-    facts.udpPasses = deep->media.udpPasses;
-    facts.mapping = deep->media.mapping;
-    facts.grade = deep->media.media.grade;
-    facts.algRewrites = deep->signalling.rewritesAddresses;
-    facts.algPinhole = deep->signalling.opensH245Pinhole;
-    JudgeReadiness(&facts, &deep->readiness);
 }
 
 // The words of the text report for each answer's JSON word.
@@ -185,18 +86,6 @@ void WriteAnswer(std::FILE* out, const char* label, const ReadinessAnswer* answe
     }
 }
 
-void WriteJsonAnswer(std::FILE* out, const char* key, const ReadinessAnswer* answer) {
-    std::fprintf(out, "%s{\"answer\": \"%s\", \"reason\": ", key, answer->word);
-    WriteJsonString(out, answer->reason);
-    std::fputs(", \"advice\": ", out);
-    WriteJsonTextOrNull(out, answer->advice);
-    std::fputc('}', out);
-}
-
-const char* FactText(int fact, const char* yes, const char* no) {
-    return fact == kFactYes ? yes : fact == kFactNo ? no : "unknown";
-}
-
 // The offsets of the Setup's other bytes that arrived changed.
 void AlteredText(const CallSignalling* call, char* text, int size) {
     if (call->alteredCount <= 0) {
@@ -210,8 +99,17 @@ void AlteredText(const CallSignalling* call, char* text, int size) {
     }
 }
 
-void WriteSignalling(std::FILE* out, const DeepReport* deep) {
-    const CallSignalling* call = &deep->signalling;
+// The H.245 call-back against the control call: let in for the call alone,
+// or as every connection is.
+const char* CallBackText(const CallSignalling* call) {
+    if (call->inboundOpen == kFactYes) {
+        return "let in, as is a call to a port no Setup named (the path lets connections in)";
+    }
+    return FactText(call->opensH245Pinhole, "let in (a pinhole for the call)", "not let in");
+}
+
+void WriteSignalling(std::FILE* out, const DeepFacts* facts) {
+    const CallSignalling* call = &facts->signalling;
     WriteReportLine(out, "TCP 1720 out:",
                     FactText(call->tcp1720Out, "TCP port 1720 to the echo host passes",
                              "TCP port 1720 to the echo host is blocked"));
@@ -219,141 +117,149 @@ void WriteSignalling(std::FILE* out, const DeepReport* deep) {
                     FactText(call->rewritesAddresses,
                              "rewritten on the way: an H.323 ALG changes its addresses",
                              "arrives with its addresses unchanged"));
-    WriteReportLine(
-        out, "H.245 call-back:",
-        FactText(call->opensH245Pinhole, "let in (a pinhole for the call)", "not let in"));
+    WriteReportLine(out, "H.245 call-back:", CallBackText(call));
     char text[256];
     AlteredText(call, text, sizeof(text));
     WriteReportLine(out, "Other bytes altered:", text);
     WriteReportLine(out, "UDP 1719 out:",
-                    FactText(deep->gatekeeper.udp1719Out, "UDP port 1719 to the echo host passes",
+                    FactText(facts->gatekeeper.udp1719Out, "UDP port 1719 to the echo host passes",
                              "UDP port 1719 to the echo host is blocked"));
 }
 
-void WriteJsonSignalling(std::FILE* out, const DeepReport* deep) {
-    const CallSignalling* call = &deep->signalling;
-    WriteJsonFact(out, ", \"tcp_1720_out\": ", call->tcp1720Out);
-    WriteJsonFact(out, ", \"h323_alg\": {\"rewrites_addresses\": ", call->rewritesAddresses);
-    WriteJsonFact(out, ", \"opens_h245_pinhole\": ", call->opensH245Pinhole);
-    std::fputs(", \"altered_bytes\": ", out);
-    if (call->alteredCount < 0) {
-        std::fputs("null", out);
-    } else {
-        std::fputc('[', out);
-        for (int i = 0; i < call->alteredCount && i < kAlteredLimit; ++i) {
-            std::fprintf(out, "%s%d", i == 0 ? "" : ", ", call->alteredBytes[i]);
-        }
-        std::fputc(']', out);
-    }
-    WriteJsonFact(out, "}, \"gatekeeper_udp_1719\": ", deep->gatekeeper.udp1719Out);
-}
-
-const char* const kBehaviours[] = {nullptr, "endpoint-independent", "address-dependent",
-                                   "address-and-port-dependent"};
-const char* const kGrades[] = {nullptr, "good", "fair", "poor"};
-
 // The numbers of a measured media path, in words.
-void QualityText(const MediaQuality* media, char* text, int size) {
+void QualityText(const MediaQuality* quality, char* text, int size) {
     std::snprintf(text, size,
                   "loss %.1f %%, round trip %d ms (median) and %d ms (95th percentile), "
                   "jitter %.1f ms, %d out of order",
-                  media->lossPercent, media->rttMedianMs, media->rttP95Ms, media->jitterMs,
-                  media->reordered);
+                  quality->lossPercent, quality->rttMedianMs, quality->rttP95Ms, quality->jitterMs,
+                  quality->reordered);
 }
 
-void WriteMediaPath(std::FILE* out, const DeepReport* deep) {
-    const MediaPath* path = &deep->media;
+void WriteUdp(std::FILE* out, const DeepFacts* facts) {
+    const MediaPath* path = &facts->media;
     char text[256];
     if (path->udpPasses == kFactYes) {
         std::snprintf(text, sizeof(text), "passes, mapped to %s:%d%s", path->mappedAddress,
                       path->mappedPort,
-                      deep->mappedElsewhere ? ", not the address the echo page saw over TCP "
-                                              "(more than one translating address)"
-                                            : "");
+                      facts->mappedElsewhere ? ", not the address the echo page saw over TCP "
+                                               "(more than one translating address)"
+                                             : "");
     } else {
         std::snprintf(text, sizeof(text), "%s (%s)",
                       path->udpPasses == kFactNo ? "does not pass" : "unknown", path->reason);
     }
     WriteReportLine(out, "UDP:", text);
-    WriteReportLine(out, "UDP mapping:",
-                    path->mapping != kBehaviourUnknown ? kBehaviours[path->mapping] : "unknown");
-    WriteReportLine(out, "UDP filtering:",
-                    path->filtering != kBehaviourUnknown ? kBehaviours[path->filtering]
-                                                         : "unknown");
+}
+
+void WriteMediaPath(std::FILE* out, const DeepFacts* facts) {
+    const MediaPath* path = &facts->media;
+    WriteUdp(out, facts);
+    WriteReportLine(out, "UDP mapping:", OrUnknown(BehaviourName(path->mapping)));
+    WriteReportLine(out, "UDP filtering:", OrUnknown(BehaviourName(path->filtering)));
     WriteReportLine(out, "Hairpinning:", FactText(path->hairpin, "yes", "no"));
-    if (path->media.grade == kMediaUnmeasured) {
+    char text[256];
+    const char* grade = MediaGradeName(path->quality.grade);
+    if (grade == nullptr) {
         lstrcpynA(text, "not measured", sizeof(text));
     } else {
         char numbers[200];
-        QualityText(&path->media, numbers, sizeof(numbers));
-        std::snprintf(text, sizeof(text), "%s: %s", kGrades[path->media.grade], numbers);
+        QualityText(&path->quality, numbers, sizeof(numbers));
+        std::snprintf(text, sizeof(text), "%s: %s", grade, numbers);
     }
     WriteReportLine(out, "Media quality:", text);
 }
 
-void WriteJsonBehaviour(std::FILE* out, const char* key, int behaviour) {
-    std::fputs(key, out);
-    if (behaviour != kBehaviourUnknown) {
-        std::fprintf(out, "\"%s\"", kBehaviours[behaviour]);
+void WriteJsonMapping(JsonWriter* json, const DeepFacts* facts) {
+    const PortMapping* mapping = &facts->portMapping;
+    const char* protocol = PortMappingName(mapping->protocol, true);
+    if (protocol == nullptr) {
+        JsonNull(json, "port_mapping");
     } else {
-        std::fputs("null", out);
+        JsonOpenObject(json, "port_mapping");
+        JsonText(json, "protocol", protocol);
+        JsonText(json, "gateway", mapping->gateway);
+        JsonText(json, "external_address",
+                 mapping->externalAddress[0] != '\0' ? mapping->externalAddress : nullptr);
+        JsonClose(json);
     }
+    JsonText(json, "port_mapping_reason", mapping->unasked);
+    JsonFact(json, "double_nat", facts->doubleNat);
+    IncomingCall call = facts->incomingCall;
+    JsonText(json, "inbound_tcp_1720",
+             call == kCallReachable     ? "reachable"
+             : call == kCallUnreachable ? "unreachable"
+                                        : nullptr);
+    JsonText(json, "inbound_tcp_1720_reason", IncomingCallReason(call));
 }
 
-void WriteJsonMediaPath(std::FILE* out, const MediaPath* path) {
-    WriteJsonFact(out, ", \"udp\": {\"passes\": ", path->udpPasses);
-    WriteJsonAddress(out, ", \"mapped_address\": ", path->mappedAddress[0] != '\0',
-                     path->mappedAddress);
-    WriteJsonBehaviour(out, ", \"mapping\": ", path->mapping);
-    WriteJsonBehaviour(out, ", \"filtering\": ", path->filtering);
-    WriteJsonFact(out, ", \"hairpin\": ", path->hairpin);
-    std::fputs("}, \"udp_reason\": ", out);
-    WriteJsonTextOrNull(out, path->reason[0] != '\0' ? path->reason : nullptr);
-    std::fputs(", \"media\": ", out);
-    const MediaQuality* media = &path->media;
-    if (media->grade == kMediaUnmeasured) {
-        std::fputs("null", out);
+void WriteJsonSignalling(JsonWriter* json, const DeepFacts* facts) {
+    const CallSignalling* call = &facts->signalling;
+    JsonFact(json, "tcp_1720_out", call->tcp1720Out);
+    JsonOpenObject(json, "h323_alg");
+    JsonFact(json, "rewrites_addresses", call->rewritesAddresses);
+    JsonFact(json, "opens_h245_pinhole", call->opensH245Pinhole);
+    if (call->alteredCount < 0) {
+        JsonNull(json, "altered_bytes");
+    } else {
+        JsonOpenArray(json, "altered_bytes");
+        for (int i = 0; i < call->alteredCount && i < kAlteredLimit; ++i) {
+            JsonInteger(json, nullptr, call->alteredBytes[i]);
+        }
+        JsonClose(json);
+    }
+    JsonFact(json, "inbound_open", call->inboundOpen);
+    JsonClose(json);
+    JsonFact(json, "gatekeeper_udp_1719", facts->gatekeeper.udp1719Out);
+}
+
+void WriteJsonQuality(JsonWriter* json, const MediaQuality* quality) {
+    const char* grade = MediaGradeName(quality->grade);
+    if (grade == nullptr) {
+        JsonNull(json, "media");
         return;
     }
-    std::fprintf(out,
-                 "{\"loss_percent\": %.1f, \"rtt_ms_median\": %d, \"rtt_ms_p95\": %d, "
-                 "\"jitter_ms\": %.1f, \"reordered\": %d, \"grade\": \"%s\"}",
-                 media->lossPercent, media->rttMedianMs, media->rttP95Ms, media->jitterMs,
-                 media->reordered, kGrades[media->grade]);
+    JsonOpenObject(json, "media");
+    JsonDecimal(json, "loss_percent", quality->lossPercent);
+    JsonInteger(json, "rtt_ms_median", quality->rttMedianMs);
+    JsonInteger(json, "rtt_ms_p95", quality->rttP95Ms);
+    JsonDecimal(json, "jitter_ms", quality->jitterMs);
+    JsonInteger(json, "reordered", quality->reordered);
+    JsonText(json, "grade", grade);
+    JsonClose(json);
+}
+
+void WriteJsonMediaPath(JsonWriter* json, const MediaPath* path) {
+    JsonOpenObject(json, "udp");
+    JsonFact(json, "passes", path->udpPasses);
+    JsonText(json, "mapped_address",
+             path->mappedAddress[0] != '\0' ? path->mappedAddress : nullptr);
+    JsonText(json, "mapping", BehaviourName(path->mapping));
+    JsonText(json, "filtering", BehaviourName(path->filtering));
+    JsonFact(json, "hairpin", path->hairpin);
+    JsonClose(json);
+    JsonText(json, "udp_reason", path->reason[0] != '\0' ? path->reason : nullptr);
+    WriteJsonQuality(json, &path->quality);
+}
+
+void WriteJsonAnswer(JsonWriter* json, const char* key, const ReadinessAnswer* answer) {
+    JsonOpenObject(json, key);
+    JsonText(json, "answer", answer->word);
+    JsonText(json, "reason", answer->reason);
+    JsonText(json, "advice", answer->advice);
+    JsonClose(json);
 }
 
 } // namespace
 
-void MakeDeepReport(const DetectionReport* report, const char* stunServer, DeepReport* deep) {
-    const char* internet = report->foundInternet ? report->internetAddress : nullptr;
-    // The router is asked first: its UPnP question runs in a child process,
-    // which must be started while the program runs no other thread.
-    FindPortMapping(&deep->mapping);
-    deep->doubleNat = JudgeDoubleNat(&deep->mapping, internet);
-    UrlParts echo;
-    SplitUrlParts(g_echoUrl, &echo);
-    EchoHostProbes probes = {echo.host, stunServer != nullptr ? stunServer : echo.host, deep};
-    HANDLE media = StartProbe(ProbeMedia, &probes);
-    HANDLE signalling = StartProbe(ProbeEchoHost, &probes);
-    HANDLE gatekeeper = StartProbe(ProbeGatekeeper, &probes);
-    deep->incomingCall = CheckIncomingCall(g_echoUrl, internet);
-    FinishProbe(media);
-    FinishProbe(signalling);
-    FinishProbe(gatekeeper);
-    deep->mappedElsewhere = internet != nullptr && deep->media.mappedAddress[0] != '\0' &&
-                            std::strcmp(deep->media.mappedAddress, internet) != 0;
-    Judge(report, deep);
-}
-
-void WriteReadinessReport(std::FILE* out, const DeepReport* deep) {
-    const Readiness* readiness = &deep->readiness;
+void WriteReadinessReport(std::FILE* out, const DeepFacts* facts) {
+    const Readiness* readiness = &facts->readiness;
     WriteAnswer(out, "Calls out:", &readiness->callsOut);
     WriteAnswer(out, "Calls in:", &readiness->callsIn);
     WriteAnswer(out, "Media:", &readiness->media);
     WriteAnswer(out, "Quality:", &readiness->quality);
-    if (deep->media.media.grade != kMediaUnmeasured) {
+    if (facts->media.quality.grade != kMediaUnmeasured) {
         char numbers[200];
-        QualityText(&deep->media.media, numbers, sizeof(numbers));
+        QualityText(&facts->media.quality, numbers, sizeof(numbers));
         WriteReportLine(out, "", numbers);
     }
     WriteAnswer(out, "H.323 ALG:", &readiness->alg);
@@ -362,25 +268,25 @@ void WriteReadinessReport(std::FILE* out, const DeepReport* deep) {
     }
 }
 
-void WriteDeepTextReport(std::FILE* out, const DeepReport* deep) {
-    WritePortMapping(out, &deep->mapping);
-    WriteDoubleNat(out, deep);
-    WriteIncomingCall(out, deep->incomingCall);
-    WriteSignalling(out, deep);
-    WriteMediaPath(out, deep);
+void WriteDeepTextReport(std::FILE* out, const DeepFacts* facts) {
+    WritePortMapping(out, &facts->portMapping);
+    WriteDoubleNat(out, facts);
+    WriteIncomingCall(out, facts->incomingCall);
+    WriteSignalling(out, facts);
+    WriteMediaPath(out, facts);
 }
 
-void WriteJsonDeepReport(std::FILE* out, const DeepReport* deep) {
-    WriteJsonMapping(out, deep);
-    WriteJsonSignalling(out, deep);
-    WriteJsonMediaPath(out, &deep->media);
-    const Readiness* readiness = &deep->readiness;
-    WriteJsonAnswer(out, ", \"readiness\": {\"calls_out\": ", &readiness->callsOut);
-    WriteJsonAnswer(out, ", \"calls_in\": ", &readiness->callsIn);
-    WriteJsonAnswer(out, ", \"media\": ", &readiness->media);
-    WriteJsonAnswer(out, ", \"quality\": ", &readiness->quality);
-    WriteJsonAnswer(out, ", \"alg\": ", &readiness->alg);
-    std::fputs(", \"note_caveat\": ", out);
-    WriteJsonTextOrNull(out, readiness->noteCaveat);
-    std::fputs("}", out);
+void WriteJsonDeepReport(JsonWriter* json, const DeepFacts* facts) {
+    WriteJsonMapping(json, facts);
+    WriteJsonSignalling(json, facts);
+    WriteJsonMediaPath(json, &facts->media);
+    const Readiness* readiness = &facts->readiness;
+    JsonOpenObject(json, "readiness");
+    WriteJsonAnswer(json, "calls_out", &readiness->callsOut);
+    WriteJsonAnswer(json, "calls_in", &readiness->callsIn);
+    WriteJsonAnswer(json, "media", &readiness->media);
+    WriteJsonAnswer(json, "quality", &readiness->quality);
+    WriteJsonAnswer(json, "alg", &readiness->alg);
+    JsonText(json, "note_caveat", readiness->noteCaveat);
+    JsonClose(json);
 }

@@ -4,10 +4,8 @@
 
 #include "address/internet_address.h"
 #include "address/local_address.h"
-#include "app/deep_report.h"
 #include "detect/detect_ids.h"
 #include "detect/verdict.h"
-#include "reach/fact.h"
 #include "terminal/win32.h"
 
 namespace {
@@ -29,31 +27,15 @@ void ShowLookup(bool found, const char* address, UINT failureId, char* field, in
     }
 }
 
-// The characters that JSON writes with a short escape, and their letters;
-// every other control or non-ASCII byte becomes a \u escape.
-const char kShortEscapes[] = "\"\\\b\f\n\r\t";
-const char kShortEscapeLetters[] = "\"\\bfnrt";
-
-void WriteJsonChar(std::FILE* out, unsigned char c) {
-    const char* escape = c != 0 ? std::strchr(kShortEscapes, c) : nullptr;
-    if (escape != nullptr) {
-        std::fprintf(out, "\\%c", kShortEscapeLetters[escape - kShortEscapes]);
-    } else if (c < 0x20 || c > 0x7E) {
-        std::fprintf(out, "\\u%04x", c);
-    } else {
-        std::fputc(c, out);
-    }
-}
-
-// A text, or null for none.
-const char* BehindNatOf(UINT noteId) {
+// Whether the note says the machine is behind a translating router.
+Fact BehindNatOf(UINT noteId) {
     switch (noteId) {
     case IDS_BEHIND_FIREWALL:
-        return "true";
+        return kFactYes;
     case IDS_NOT_BEHIND_FIREWALL:
-        return "false";
+        return kFactNo;
     default:
-        return "null";
+        return kFactUnknown;
     }
 }
 
@@ -84,47 +66,14 @@ void WriteTextReport(std::FILE* out, const DetectionReport* report) {
     WriteReportLine(out, "H.323 notes:", report->note);
 }
 
-void WriteJsonReport(std::FILE* out, const DetectionReport* report, const DeepReport* deep) {
-    WriteJsonAddress(out, "{\"local_address\": ", report->foundLocal, report->localAddress);
-    WriteJsonAddress(out, ", \"internet_address\": ", report->foundInternet,
-                     report->internetAddress);
-    std::fprintf(out,
-                 ", \"behind_nat\": %s, \"note_id\": %u, \"note\": ", BehindNatOf(report->noteId),
-                 report->noteId);
-    WriteJsonString(out, report->note);
-    if (deep != nullptr) {
-        WriteJsonDeepReport(out, deep);
-    }
-    std::fputs("}\n", out);
+void WriteJsonReport(JsonWriter* json, const DetectionReport* report) {
+    JsonText(json, "local_address", report->foundLocal ? report->localAddress : nullptr);
+    JsonText(json, "internet_address", report->foundInternet ? report->internetAddress : nullptr);
+    JsonFact(json, "behind_nat", BehindNatOf(report->noteId));
+    JsonInteger(json, "note_id", (long)report->noteId);
+    JsonText(json, "note", report->note);
 }
 
-void WriteJsonString(std::FILE* out, const char* text) {
-    std::fputc('"', out);
-    for (const char* at = text; *at != '\0'; ++at) {
-        WriteJsonChar(out, (unsigned char)*at);
-    }
-    std::fputc('"', out);
-}
-
-// A label and its text, the texts lined up as in the dialog.
 void WriteReportLine(std::FILE* out, const char* label, const char* text) {
     std::fprintf(out, "%-22s%s\n", label, text);
-}
-
-void WriteJsonTextOrNull(std::FILE* out, const char* text) {
-    if (text != nullptr) {
-        WriteJsonString(out, text);
-    } else {
-        std::fputs("null", out);
-    }
-}
-
-// An address as found, or null.
-void WriteJsonAddress(std::FILE* out, const char* key, bool found, const char* text) {
-    std::fputs(key, out);
-    WriteJsonTextOrNull(out, found ? text : nullptr);
-}
-
-void WriteJsonFact(std::FILE* out, const char* key, int fact) {
-    std::fprintf(out, "%s%s", key, fact == kFactYes ? "true" : fact == kFactNo ? "false" : "null");
 }

@@ -5,9 +5,8 @@
 
 #include <cstdio>
 
+#include "app/json_writer.h"
 #include "platform/platform.h"
-
-struct DeepReport;
 
 const int kReportFieldSize = 256;
 const int kReportNoteSize = 1024;
@@ -30,18 +29,9 @@ bool ReportIsComplete(const DetectionReport* report);
 // The three fields, one a line, each after its label as the dialog shows it.
 void WriteTextReport(std::FILE* out, const DetectionReport* report);
 
-// One JSON object on one line; deep, when not null, adds its keys.
-void WriteJsonReport(std::FILE* out, const DetectionReport* report, const DeepReport* deep);
+// The three fields, and the verdict, as the keys of the JSON object open
+// in json.
+void WriteJsonReport(JsonWriter* json, const DetectionReport* report);
 
-// A JSON string of the text, its bytes read as Latin-1 (the resources'
-// texts are), in printable ASCII.
-void WriteJsonString(std::FILE* out, const char* text);
-
-// The pieces both reports are written with: a label and its text, the texts
-// lined up as in the dialog; a JSON string or null; a key (what comes
-// before the value, as ", \"name\": ") with an address or null, or with a
-// fact (true, false or null for a kFact value).
+// A label and its text, the texts lined up as in the dialog.
 void WriteReportLine(std::FILE* out, const char* label, const char* text);
-void WriteJsonTextOrNull(std::FILE* out, const char* text);
-void WriteJsonAddress(std::FILE* out, const char* key, bool found, const char* text);
-void WriteJsonFact(std::FILE* out, const char* key, int fact);

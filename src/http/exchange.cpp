@@ -29,16 +29,12 @@ struct Request {
 // Closing the connection on failure is the caller's job; this only dials.
 bool ConnectToHost(SOCKET socket, const Request* request) {
     struct sockaddr_in address;
-    std::memset(&address, 0, sizeof(address));
-    address.sin_family = AF_INET;
-    address.sin_port = htons((unsigned short)(request->port & 0xFFFF));
-    address.sin_addr.s_addr = ResolveFirstAddress(request->host);
-    if (address.sin_addr.s_addr == 0) {
+    if (!ResolveEndpoint(request->host, (unsigned short)(request->port & 0xFFFF), &address)) {
         return false;
     }
     g_deadline = SteadyMilliseconds() + kHttpExchangeDeadlineMs;
     return ConnectWithTimeout(socket, (struct sockaddr*)&address, sizeof(address),
-                              kHttpOperationTimeoutMs, g_deadline) == 0;
+                              DeadlineWithin(kHttpOperationTimeoutMs, g_deadline)) == 0;
 }
 
 // Sends every byte, each part once there is room for it. Gives the count, or
@@ -46,7 +42,8 @@ bool ConnectToHost(SOCKET socket, const Request* request) {
 int SendBytes(SOCKET socket, const char* bytes, int length) {
     int sent = 0;
     while (sent < length) {
-        if (WaitForSocket(socket, kWaitToSend, kHttpOperationTimeoutMs, g_deadline) != 0) {
+        if (WaitForSocket(socket, kWaitToSend,
+                          DeadlineWithin(kHttpOperationTimeoutMs, g_deadline)) != 0) {
             return SOCKET_ERROR;
         }
         int result = (int)send(socket, bytes + sent, length - sent, 0);
@@ -61,7 +58,8 @@ int SendBytes(SOCKET socket, const char* bytes, int length) {
 // recv once the socket has something for it: a wait that runs out counts as
 // a failed receive.
 int Receive(SOCKET socket, char* area, int size, int flags) {
-    if (WaitForSocket(socket, kWaitToReceive, kHttpOperationTimeoutMs, g_deadline) != 0) {
+    if (WaitForSocket(socket, kWaitToReceive,
+                      DeadlineWithin(kHttpOperationTimeoutMs, g_deadline)) != 0) {
         return SOCKET_ERROR;
     }
     return (int)recv(socket, area, size, flags);
@@ -250,6 +248,14 @@ uint32_t ResolveFirstAddress(const char* host) {
     uint32_t address;
     std::memcpy(&address, entry->h_addr_list[0], sizeof(address));
     return address;
+}
+
+bool ResolveEndpoint(const char* host, unsigned short port, struct sockaddr_in* address) {
+    std::memset(address, 0, sizeof(*address));
+    address->sin_family = AF_INET;
+    address->sin_port = htons(port);
+    address->sin_addr.s_addr = ResolveFirstAddress(host);
+    return address->sin_addr.s_addr != 0;
 }
 
 int SendString(SOCKET socket, const char* text) {

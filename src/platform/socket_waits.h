@@ -1,10 +1,10 @@
 // Socket settings and waits whose form differs between Windows Sockets and
 // BSD sockets. Each gives 0 on success and SOCKET_ERROR on failure.
 //
-// Every wait lasts at most its time-out and never beyond a deadline, a
-// moment of SteadyMilliseconds; the waits block in select or poll, without
-// spinning. Over BSD sockets they also end at once when the program has
-// been asked to end (posix/signals.h), and no wait starts after that.
+// Every wait lasts until its deadline at most, a moment of
+// SteadyMilliseconds; the waits block in select or poll, without spinning.
+// Over BSD sockets they also end at once when the program has been asked to
+// end (posix/signals.h), and no wait starts after that.
 #pragma once
 
 // A steady clock in milliseconds, from some moment before the first call.
@@ -33,7 +33,7 @@ int SetSocketNonBlocking(SOCKET socket);
 // connect, waiting for the connection as a wait does (see above). The
 // socket is left non-blocking: every later receive and send must follow a
 // WaitForSocket.
-int ConnectWithTimeout(SOCKET socket, const struct sockaddr* address, int length, int milliseconds,
+int ConnectWithTimeout(SOCKET socket, const struct sockaddr* address, int length,
                        long long deadline);
 
 enum SocketWait {
@@ -41,12 +41,24 @@ enum SocketWait {
     kWaitToSend,    // there is room to send
 };
 
-int WaitForSocket(SOCKET socket, SocketWait wait, int milliseconds, long long deadline);
+int WaitForSocket(SOCKET socket, SocketWait wait, long long deadline);
 
 // The most sockets that one WaitForSockets watches.
-const int kMaxWaitSockets = 8;
+const int kMaxWaitSockets = 20;
 
 // Waits as WaitForSocket does until one of count sockets (at most
 // kMaxWaitSockets) has data, the peer's close or an error to receive; the
 // index of one that has, or SOCKET_ERROR.
-int WaitForSockets(const SOCKET* sockets, int count, int milliseconds, long long deadline);
+int WaitForSockets(const SOCKET* sockets, int count, long long deadline);
+
+// True once the waits end at once because the program is to end; a loop of
+// waits stops then instead of spinning. Never on Windows, where nothing cuts
+// a wait short.
+bool WaitsCutShort();
+
+// The earlier of now + milliseconds and deadline: a step's own bound
+// within a longer one.
+inline long long DeadlineWithin(int milliseconds, long long deadline) {
+    long long end = SteadyMilliseconds() + milliseconds;
+    return end < deadline ? end : deadline;
+}

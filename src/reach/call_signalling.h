@@ -6,37 +6,19 @@
 #pragma once
 
 #include "address/dotted_address.h"
-#include "reach/fact.h"
-
-const int kAlteredLimit = 32;
-
-// Each fact kFactYes, kFactNo or kFactUnknown. The three after the first
-// are unknown when TCP 1720 does not get out or the echo host does not
-// answer as it should.
-struct CallSignalling {
-    int tcp1720Out;        // a connection to the echo host's TCP 1720 opens
-    int rewritesAddresses; // the Setup's addresses or ports arrived changed
-    // The echo host's call to the H.245 port that the Setup named reached
-    // this machine: something on the path let it in for the call, as an ALG
-    // does (or nothing is in the way at all).
-    int opensH245Pinhole;
-    // The offsets of the other bytes that arrived changed, the first
-    // kAlteredLimit of them, in the order of the message; alteredCount is
-    // -1 when nothing is known.
-    int alteredCount;
-    int alteredBytes[kAlteredLimit];
-};
+#include "reach/signalling_judgement.h"
 
 // Connects (5 s at most), sends the Setup with this machine's address, the
 // connection's port and the port of an H.245 listener opened for the call,
-// reads the echo (2 s, 1 KiB) and the echo host's word on its call-back
-// (3.5 s), answering the call-back meanwhile. The listener is closed at
-// once after. Moments on a clear path, 5 s when TCP 1720 is dropped, 10.5 s
-// at most.
+// and after it the port of a second listener that the Setup does not name;
+// reads the echo (2 s, 1 KiB) and the echo host's words on its two
+// call-backs (3.5 s), which the listeners answer meanwhile. The listeners
+// are closed at once after. Moments on a clear path, 5 s when TCP 1720 is
+// dropped, 10.5 s at most.
 void ProbeCallSignalling(const char* echoHost, CallSignalling* facts);
 
 struct GatekeeperPort {
-    int udp1719Out;                    // the echo host's UDP 1719 answered
+    Fact udp1719Out;                   // the echo host's UDP 1719 answered
     char seenFrom[kDottedAddressSize]; // the address it saw, dotted, or empty
 };
 

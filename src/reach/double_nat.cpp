@@ -1,35 +1,32 @@
-// The double-NAT judgement, from the router's answer whichever way it was
-// asked.
-#include <cstdint>
+// What the router's answer says, whichever way it was asked: its
+// protocol's name, and the double-NAT judgement.
 #include <cstring>
 
-#include "address/local_address.h"
 #include "platform/platform.h"
+#include "reach/address_range.h"
 #include "reach/port_mapping.h"
 
-namespace {
-
-bool IsSharedAddress(const unsigned char* octets) {
-    return octets[0] == 100 && (octets[1] & 0xC0) == 64;
+const char* PortMappingName(PortMappingProtocol protocol, bool json) {
+    switch (protocol) {
+    case kPortMappingUpnp:
+        return json ? "upnp" : "UPnP";
+    case kPortMappingNatPmp:
+        return json ? "nat-pmp" : "NAT-PMP";
+    default:
+        return nullptr;
+    }
 }
 
-} // namespace
-
-int JudgeDoubleNat(const PortMapping* mapping, const char* internetAddress) {
-    if (mapping->protocol == kMappingNone) {
-        return kDoubleNatUnknown;
+Fact JudgeDoubleNat(const PortMapping* mapping, const char* internetAddress) {
+    if (mapping->protocol == kPortMappingNone) {
+        return kFactUnknown;
     }
-    if (mapping->externalAddress[0] == '\0') {
-        return kDoubleNatYes;
-    }
-    std::uint32_t external = inet_addr(mapping->externalAddress);
-    const unsigned char* octets = (const unsigned char*)&external;
-    if (IsPrivateAddress(octets) || IsSharedAddress(octets)) {
-        return kDoubleNatYes;
+    if (mapping->externalAddress[0] == '\0' ||
+        RangeOf(inet_addr(mapping->externalAddress)) != kRangePublic) {
+        return kFactYes;
     }
     if (internetAddress == nullptr) {
-        return kDoubleNatUnknown;
+        return kFactUnknown;
     }
-    return std::strcmp(mapping->externalAddress, internetAddress) == 0 ? kDoubleNatNo
-                                                                       : kDoubleNatYes;
+    return std::strcmp(mapping->externalAddress, internetAddress) == 0 ? kFactNo : kFactYes;
 }

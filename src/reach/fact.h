@@ -2,6 +2,4 @@
 // found out.
 #pragma once
 
-const int kFactUnknown = -1;
-const int kFactNo = 0;
-const int kFactYes = 1;
+enum Fact { kFactUnknown = -1, kFactNo = 0, kFactYes = 1 };

@@ -13,27 +13,17 @@
 #include "http/url.h"
 #include "platform/platform.h"
 #include "reach/listener.h"
+#include "reach/token.h"
 
 namespace {
 
 // A little longer than the service's own 3 s bound on its call.
 const int kCallBackMs = 4000;
-const int kTokenDigits = 16;
-
-// False when the system has no randomness to give: a token that can be
-// guessed would let anyone answer for this machine.
-bool MakeToken(char* token) {
-    const char digits[] = "0123456789abcdef";
-    unsigned char bytes[kTokenDigits / 2];
-    if (!FillRandomBytes(bytes, sizeof(bytes))) {
-        return false;
-    }
-    for (int i = 0; i < kTokenDigits; ++i) {
-        token[i] = digits[(bytes[i / 2] >> (i % 2 * 4)) & 0xF];
-    }
-    token[kTokenDigits] = '\0';
-    return true;
-}
+const int kTokenBytes = 8;
+const int kTokenDigits = 2 * kTokenBytes;
+// The call-back page's two verdicts.
+const char kReachable[] = "<body>reachable";
+const char kUnreachable[] = "<body>unreachable";
 
 // The call-back page on the echo page's own host and port.
 void CallBackUrl(const char* echoUrl, const char* token, char* url, int size) {
@@ -46,54 +36,68 @@ void CallBackUrl(const char* echoUrl, const char* token, char* url, int size) {
 
 // The status line's code, 0 when there is none.
 int StatusOf(const HttpResponse* response) {
-    const char* space = std::strchr(response->header, ' ');
+    const char* space = response->header != nullptr ? std::strchr(response->header, ' ') : nullptr;
     return space != nullptr ? std::atoi(space + 1) : 0;
-}
-
-int ReadVerdict(const HttpResponse* response, bool answered) {
-    if (response->body == nullptr) {
-        return kCallNoCallBack;
-    }
-    if (StatusOf(response) == 429) {
-        return kCallRateLimited;
-    }
-    const char* body = response->body;
-    if (std::strstr(body, "<body>reachable") != nullptr) {
-        return answered ? kCallReachable : kCallUnreachable;
-    }
-    return std::strstr(body, "<body>unreachable") != nullptr ? kCallUnreachable : kCallNoCallBack;
 }
 
 } // namespace
 
-int CheckIncomingCall(const char* echoUrl, const char* internetAddress) {
+const char* IncomingCallReason(IncomingCall call) {
+    switch (call) {
+    case kCallPortInUse:
+        return "port 1720 in use on this machine";
+    case kCallNoCallBack:
+        return "the echo service cannot call back";
+    case kCallNoInternet:
+        return "the Internet lookup failed";
+    case kCallRateLimited:
+        return "the echo service refused: too many checks from this address, try again in a minute";
+    default:
+        return nullptr;
+    }
+}
+
+IncomingCall JudgeCallBackPage(int status, const char* body, bool answered) {
+    if (body == nullptr) {
+        return kCallNoCallBack;
+    }
+    if (status == 429) {
+        return kCallRateLimited;
+    }
+    if (std::strstr(body, kReachable) != nullptr) {
+        return answered ? kCallReachable : kCallUnreachable;
+    }
+    return std::strstr(body, kUnreachable) != nullptr ? kCallUnreachable : kCallNoCallBack;
+}
+
+IncomingCall CheckIncomingCall(const char* echoUrl, const char* internetAddress) {
     if (internetAddress == nullptr) {
         return kCallNoInternet;
     }
     char token[kTokenDigits + 1];
-    if (!MakeToken(token)) {
+    if (!MakeToken(kTokenBytes, token)) {
         return kCallNoCallBack;
     }
-    SOCKET listener = ListenOnPort(kCallPort);
+    unsigned short port = kCallPort;
+    SOCKET listener = ListenOnPort(&port);
     if (listener == INVALID_SOCKET) {
         return kCallPortInUse;
     }
     char request[64];
     wsprintfA(request, "GET /marvoly/%s ", token);
-    char reply[128];
-    wsprintfA(reply,
-              "HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\nContent-Length: %d\r\n\r\n%s\n",
-              kTokenDigits + 1, token);
+    char reply[kCallBackReplySize];
+    WriteCallBackReply(token, reply);
     char url[256];
     CallBackUrl(echoUrl, token, url, sizeof(url));
 
     CallAnswer answer = {listener, request, reply, kCallBackMs, false, {}, nullptr};
-    int verdict = kCallNoCallBack;
+    IncomingCall verdict = kCallNoCallBack;
     if (StartAnswering(&answer)) {
         HttpResponse response = {nullptr, nullptr, 0};
         bool asked = HttpExchange(url, nullptr, nullptr, 0, &response) == 0;
         bool answered = FinishAnswering(&answer);
-        verdict = asked ? ReadVerdict(&response, answered) : kCallNoCallBack;
+        verdict = asked ? JudgeCallBackPage(StatusOf(&response), response.body, answered)
+                        : kCallNoCallBack;
         FreeHttpResponse(&response);
     }
     closesocket(listener);

@@ -32,38 +32,28 @@ struct Caller {
 
 // Until the window's end, or a caller's read deadline when that comes
 // first, in one slice at most.
-struct timeval NextWait(const Caller* callers, long long end) {
+long long NextWake(const Caller* callers, long long end) {
     for (int i = 0; i < kCallers; ++i) {
         if (callers[i].socket != INVALID_SOCKET && callers[i].deadline < end) {
             end = callers[i].deadline;
         }
     }
-    long long left = end - SteadyMilliseconds();
-    left = left < 0 ? 0 : left > kSliceMs ? kSliceMs : left;
-    struct timeval wait = {0, (long)left * 1000};
-    return wait;
+    long long slice = SteadyMilliseconds() + kSliceMs;
+    return slice < end ? slice : end;
 }
 
-// The listener while a place is free, and every caller. Gives select's
-// first argument: one past the highest socket (BSD sockets count them,
-// Windows Sockets do not).
-int Watch(SOCKET listener, const Caller* callers, fd_set* readable) {
-    FD_ZERO(readable);
-    SOCKET highest = listener;
-    bool room = false;
+// The callers, then the listener while a place is free; how many.
+int Watch(SOCKET listener, const Caller* callers, SOCKET* watched) {
+    int count = 0;
     for (int i = 0; i < kCallers; ++i) {
-        SOCKET socket = callers[i].socket;
-        if (socket == INVALID_SOCKET) {
-            room = true;
-            continue;
+        if (callers[i].socket != INVALID_SOCKET) {
+            watched[count++] = callers[i].socket;
         }
-        FD_SET(socket, readable);
-        highest = socket > highest ? socket : highest;
     }
-    if (room) {
-        FD_SET(listener, readable);
+    if (count < kCallers) {
+        watched[count++] = listener;
     }
-    return (int)highest + 1;
+    return count;
 }
 
 void Drop(Caller* caller) {
@@ -73,7 +63,7 @@ void Drop(Caller* caller) {
 
 // The listener does not block: a connection that went away before it was
 // taken costs nothing. Neither do the callers, whose sends and receives
-// follow select.
+// follow a wait.
 void AcceptCallers(SOCKET listener, Caller* callers) {
     for (int i = 0; i < kCallers; ++i) {
         if (callers[i].socket != INVALID_SOCKET) {
@@ -92,10 +82,10 @@ void AcceptCallers(SOCKET listener, Caller* callers) {
     }
 }
 
-// Reads what the caller has sent, when select saw something; true when that
+// Reads what the caller has sent, when the wait saw something; true when that
 // holds the request and the reply went out. The caller is let go once it
 // is answered, stops, fills its room without asking or runs out of time.
-bool Serve(Caller* caller, const fd_set* readable, const CallAnswer* answer) {
+bool Serve(Caller* caller, SOCKET ready, const CallAnswer* answer) {
     if (caller->socket == INVALID_SOCKET) {
         return false;
     }
@@ -103,7 +93,7 @@ bool Serve(Caller* caller, const fd_set* readable, const CallAnswer* answer) {
         Drop(caller);
         return false;
     }
-    if (!FD_ISSET(caller->socket, readable)) {
+    if (caller->socket != ready) {
         return false;
     }
     int got =
@@ -131,17 +121,19 @@ DWORD WINAPI Answer(LPVOID argument) {
         caller.socket = INVALID_SOCKET;
     }
     while (!answer->answered && !answer->stop && SteadyMilliseconds() < end) {
-        fd_set readable;
-        int count = Watch(answer->listener, callers, &readable);
-        struct timeval wait = NextWait(callers, end);
-        if (select(count, &readable, nullptr, nullptr, &wait) == SOCKET_ERROR) {
+        SOCKET watched[kCallers + 1];
+        int count = Watch(answer->listener, callers, watched);
+        long long wake = NextWake(callers, end);
+        int ready = WaitForSockets(watched, count, wake);
+        if (ready == SOCKET_ERROR && WaitsCutShort()) {
             break;
         }
-        if (FD_ISSET(answer->listener, &readable)) {
+        SOCKET socket = ready != SOCKET_ERROR ? watched[ready] : INVALID_SOCKET;
+        if (socket == answer->listener) {
             AcceptCallers(answer->listener, callers);
         }
         for (int i = 0; i < kCallers && !answer->answered; ++i) {
-            answer->answered = Serve(&callers[i], &readable, answer);
+            answer->answered = Serve(&callers[i], socket, answer);
         }
     }
     for (Caller& caller : callers) {
@@ -154,7 +146,7 @@ DWORD WINAPI Answer(LPVOID argument) {
 
 } // namespace
 
-SOCKET ListenOnPort(unsigned short port) {
+SOCKET ListenOnPort(unsigned short* port) {
     SOCKET listener = socket(AF_INET, SOCK_STREAM, 0);
     if (listener == INVALID_SOCKET) {
         return INVALID_SOCKET;
@@ -165,15 +157,24 @@ SOCKET ListenOnPort(unsigned short port) {
     struct sockaddr_in address;
     std::memset(&address, 0, sizeof(address));
     address.sin_family = AF_INET;
-    address.sin_port = htons(port);
+    address.sin_port = htons(*port);
     address.sin_addr.s_addr = htonl(INADDR_ANY);
+    int length = sizeof(address);
     if (SetListenerRebinding(listener) != 0 ||
         bind(listener, (const struct sockaddr*)&address, sizeof(address)) != 0 ||
-        listen(listener, kBacklog) != 0 || SetSocketNonBlocking(listener) != 0) {
+        listen(listener, kBacklog) != 0 || SetSocketNonBlocking(listener) != 0 ||
+        getsockname(listener, (struct sockaddr*)&address, &length) != 0) {
         closesocket(listener);
         return INVALID_SOCKET;
     }
+    *port = ntohs(address.sin_port);
     return listener;
+}
+
+void WriteCallBackReply(const char* token, char* reply) {
+    wsprintfA(reply,
+              "HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\nContent-Length: %d\r\n\r\n%s\n",
+              (int)std::strlen(token) + 1, token);
 }
 
 bool StartAnswering(CallAnswer* answer) {

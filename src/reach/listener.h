@@ -8,8 +8,15 @@
 #include "platform/platform.h"
 
 // A socket listening on every local IPv4 address at port, or INVALID_SOCKET
-// when the port cannot be had (another program holds it).
-SOCKET ListenOnPort(unsigned short port);
+// when the port cannot be had (another program holds it); with port 0, on
+// a port the system chooses, written back into port.
+SOCKET ListenOnPort(unsigned short* port);
+
+// The answer to every call-back from the echo host, whatever its kind: an
+// HTTP reply whose body is the token and a newline, which a caller that
+// only looks for the token in the first bytes finds too.
+const int kCallBackReplySize = 160;
+void WriteCallBackReply(const char* token, char* reply);
 
 // One answer on a listening socket: the first connection whose first bytes
 // hold request gets reply, and then the answering ends. Connections are read

@@ -6,42 +6,18 @@
 
 #include "address/dotted_address.h"
 #include "reach/fact.h"
-
-// Mapping and filtering behaviour.
-const int kBehaviourUnknown = 0;
-const int kEndpointIndependent = 1;
-const int kAddressDependent = 2;
-const int kAddressAndPortDependent = 3;
-
-const int kMediaUnmeasured = 0;
-const int kMediaGood = 1; // loss at most 1 %, jitter at most 30 ms, round trip at most 300 ms
-const int kMediaFair = 2;
-const int kMediaPoor = 3; // loss over 5 %, jitter over 50 ms, or round trip over 800 ms
+#include "reach/media_judgement.h"
 
 // 50 binding requests a second for 3 s, each of a G.711 packet's size (160
-// bytes of sound and an RTP header: 172 bytes of UDP data). sent is 0 and
-// grade kMediaUnmeasured when no media probe ran. The round trips are of the answered requests;
-// jitter is RFC 3550's interarrival estimate over the round trip; reordered counts answers that
-// came after one of a later request; the grade goes by the median round trip.
-struct MediaQuality {
-    int sent;
-    int received;
-    double lossPercent;
-    int rttMedianMs;
-    int rttP95Ms;
-    double jitterMs;
-    int reordered;
-    int grade;
-};
-
+// bytes of sound and an RTP header: 172 bytes of UDP data).
 struct MediaPath {
-    int udpPasses;                          // a kFact
+    Fact udpPasses;
     char mappedAddress[kDottedAddressSize]; // dotted, empty when unknown
     int mappedPort;
-    int mapping;   // a kBehaviour
-    int filtering; // a kBehaviour
-    int hairpin;   // a kFact: a datagram to the mapped address came back in
-    MediaQuality media;
+    Behaviour mapping;
+    Behaviour filtering;
+    Fact hairpin; // a datagram to the mapped address came back in
+    MediaQuality quality;
     char reason[128]; // why something is unknown, in words; empty when nothing is
 };
 
@@ -53,5 +29,7 @@ const int kMediaPathBudgetMs = 5000;
 // server is "HOST" or "HOST:PORT" (3478 when no port is given). Everything
 // is over within budgetMs of the call, but for the name lookup, which the
 // system's resolver bounds; what did not fit is unknown, with the reason.
-// The socket library must be started.
+// The second address that the server names is tested only when
+// UsableOtherAddress allows it, and the mapped address believed only when
+// UsableMappedAddress does. The socket library must be started.
 void ProbeMediaPath(const char* server, int budgetMs, MediaPath* path);

@@ -105,7 +105,7 @@ void AskUpnp(PortMapping* mapping) {
         return;
     }
     if (found == 1 || found == 2) {
-        mapping->protocol = kMappingUpnp;
+        mapping->protocol = kPortMappingUpnp;
         lstrcpynA(mapping->gateway, gateway, sizeof(mapping->gateway));
         char external[40] = "";
         if (UPNP_GetExternalIPAddress(urls.controlURL, data.first.servicetype, external) == 0) {
@@ -124,7 +124,7 @@ bool AskUpnpBounded(PortMapping* mapping) {
         AnswerParent(&child, mapping, sizeof(*mapping));
     }
     return started == kInParent && AwaitChild(&child, mapping, sizeof(*mapping)) &&
-           mapping->protocol == kMappingUpnp;
+           mapping->protocol == kPortMappingUpnp;
 }
 
 // libnatpmp repeats the request with doubling waits for about a minute;
@@ -145,7 +145,8 @@ bool AskNatPmp(PortMapping* mapping) {
         if (SteadyMilliseconds() >= deadline) {
             break;
         }
-        WaitForSocket(session.s, kWaitToReceive, wait > 0 ? (int)wait : 0, deadline);
+        WaitForSocket(session.s, kWaitToReceive,
+                      DeadlineWithin(wait > 0 ? (int)wait : 0, deadline));
         result = readnatpmpresponseorretry(&session, &response);
         if (result >= 0) {
             break;
@@ -155,7 +156,7 @@ bool AskNatPmp(PortMapping* mapping) {
         result >= 0 && response.type == NATPMP_RESPTYPE_PUBLICADDRESS &&
         CopyExternalAddress(response.pnu.publicaddress.addr.s_addr, mapping->externalAddress);
     if (answered) {
-        mapping->protocol = kMappingNatPmp;
+        mapping->protocol = kPortMappingNatPmp;
         CopyDottedAddress(session.gateway, mapping->gateway);
     }
     closenatpmp(&session);

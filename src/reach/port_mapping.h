@@ -4,19 +4,22 @@
 #pragma once
 
 #include "address/dotted_address.h"
+#include "reach/fact.h"
 
-const int kMappingNone = 0;
-const int kMappingUpnp = 1;
-const int kMappingNatPmp = 2;
+enum PortMappingProtocol { kPortMappingNone, kPortMappingUpnp, kPortMappingNatPmp };
+
+// The protocol's name, in JSON's words ("upnp", "nat-pmp") or the report's
+// ("UPnP", "NAT-PMP"); null for none.
+const char* PortMappingName(PortMappingProtocol protocol, bool json);
 
 // gateway and externalAddress are dotted addresses; externalAddress is
 // empty when the router answered but has no external address that can be
 // used (it says so itself when its own outside address is not public).
 // unasked says why the router was not asked, as the report words it; it is
-// null when it was asked, and then protocol is kMappingNone only when no
-// router answered.
+// null when it was asked, and then protocol is kPortMappingNone only when
+// no router answered.
 struct PortMapping {
-    int protocol;
+    PortMappingProtocol protocol;
     char gateway[kDottedAddressSize];
     char externalAddress[kDottedAddressSize];
     const char* unasked;
@@ -29,12 +32,8 @@ struct PortMapping {
 // ask (port_mapping_windows.cpp).
 void FindPortMapping(PortMapping* mapping);
 
-const int kDoubleNatUnknown = -1;
-const int kDoubleNatNo = 0;
-const int kDoubleNatYes = 1;
-
 // Judged from the router's external address and the address the echo page
 // saw (null when that lookup failed): a private or shared external address,
 // none at all, or one the echo page did not see means another translating
-// router further out.
-int JudgeDoubleNat(const PortMapping* mapping, const char* internetAddress);
+// router further out (kFactYes).
+Fact JudgeDoubleNat(const PortMapping* mapping, const char* internetAddress);

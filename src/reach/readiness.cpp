@@ -1,8 +1,5 @@
 #include "reach/readiness.h"
 
-#include "reach/incoming_call.h"
-#include "reach/port_mapping.h"
-
 namespace {
 
 const ReadinessAnswer kUnknown = {"unknown", "not found out", nullptr};
@@ -23,7 +20,7 @@ ReadinessAnswer CallsIn(const ReadinessFacts* facts) {
     if (facts->incomingCall == kCallReachable) {
         return {"yes", "TCP port 1720 is reachable from the Internet", nullptr};
     }
-    if (facts->doubleNat == kDoubleNatYes) {
+    if (facts->doubleNat == kFactYes) {
         return {"relay", "a second translating router further out (double NAT)",
                 "Incoming calls need a gatekeeper or relay outside, or a public address for "
                 "this network."};
@@ -33,7 +30,7 @@ ReadinessAnswer CallsIn(const ReadinessFacts* facts) {
         return {"port-forward", "a firewall drops incoming connections to TCP port 1720",
                 "Have the firewall let TCP port 1720 in to this machine."};
     }
-    if (facts->behindNat && (unreachable || facts->portMapping != kMappingNone)) {
+    if (facts->behindNat && (unreachable || facts->portMapping != kPortMappingNone)) {
         return {"port-forward", "behind a translating router that does not forward TCP port 1720",
                 "Forward TCP port 1720 on the router to this machine (or let the H.323 program "
                 "map it, where the router offers port mapping)."};
@@ -86,6 +83,10 @@ ReadinessAnswer Alg(const ReadinessFacts* facts) {
         return {"pinholes", "something on the path opens ports for the calls it sees",
                 "If calls connect with one-way or no audio or video, turn the router's H.323 ALG "
                 "(helper, fixup) off."};
+    }
+    if (facts->algRewrites == kFactNo && facts->inboundOpen == kFactYes) {
+        return {"none", "the call signalling passes unchanged, and the path lets calls in",
+                nullptr};
     }
     if (facts->algRewrites == kFactNo && facts->algPinhole == kFactNo) {
         return {"none", "the call signalling passes unchanged", nullptr};

@@ -5,20 +5,23 @@
 #pragma once
 
 #include "reach/fact.h"
-#include "reach/media_path.h"
+#include "reach/incoming_call.h"
+#include "reach/media_judgement.h"
+#include "reach/port_mapping.h"
 
 struct ReadinessFacts {
     bool behindNat;   // the two addresses differ (the dialog's note 101)
     bool sameAddress; // they are the same (note 100)
-    int portMapping;  // a kMapping value (reach/port_mapping.h)
-    int doubleNat;    // a kDoubleNat value
-    int incomingCall; // a kCall value (reach/incoming_call.h)
-    int tcp1720Out;   // a kFact value: TCP port 1720 to the echo host passes
-    int udpPasses;    // a kFact value: UDP reaches the STUN server
-    int mapping;      // a mapping behaviour (reach/media_path.h)
-    int grade;        // a kMedia grade
-    int algRewrites;  // a kFact value: something rewrote the Setup
-    int algPinhole;   // a kFact value: something opened a pinhole for H.245
+    PortMappingProtocol portMapping;
+    Fact doubleNat;
+    IncomingCall incomingCall;
+    Fact tcp1720Out; // TCP port 1720 to the echo host passes
+    Fact udpPasses;  // UDP reaches the STUN server
+    Behaviour mapping;
+    MediaGrade grade;
+    Fact algRewrites; // something rewrote the Setup
+    Fact algPinhole;  // something opened a pinhole for H.245, and only for it
+    Fact inboundOpen; // the path lets connections in to a port no Setup named
 };
 
 // One answer: its word as JSON has it, why, and what to do (null when

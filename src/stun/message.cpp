@@ -140,3 +140,7 @@ int BuildBindingRequest(const unsigned char* id, int change, int size, unsigned 
 bool NewStunId(unsigned char* id) {
     return FillRandomBytes(id, kStunIdSize);
 }
+
+bool SameEndpoint(const struct sockaddr_in* a, const struct sockaddr_in* b) {
+    return a->sin_addr.s_addr == b->sin_addr.s_addr && a->sin_port == b->sin_port;
+}

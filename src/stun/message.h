@@ -49,6 +49,9 @@ bool ParseStunMessage(const unsigned char* data, int size, StunMessage* message)
 // attribute that the server ignores. out has room for what it is given.
 int BuildBindingRequest(const unsigned char* id, int change, int size, unsigned char* out);
 
+// The same address and port.
+bool SameEndpoint(const struct sockaddr_in* a, const struct sockaddr_in* b);
+
 // A fresh transaction id, from the system's random source; false when it
 // cannot be read (an id that could be guessed is none).
 bool NewStunId(unsigned char* id);

@@ -20,10 +20,6 @@ void Send(StunTransaction* transaction, long long now) {
     }
 }
 
-bool SameEndpoint(const struct sockaddr_in* a, const struct sockaddr_in* b) {
-    return a->sin_addr.s_addr == b->sin_addr.s_addr && a->sin_port == b->sin_port;
-}
-
 // Sends what is due and gives up what is over; the moment of the next
 // thing to do, and in sockets the answer sockets still awaited.
 long long Step(StunTransaction* transactions, int count, long long now, long long deadline,
@@ -121,10 +117,10 @@ void RunStunTransactions(StunTransaction* transactions, int count, long long dea
         if (watched == 0 || now >= deadline) {
             return;
         }
-        int ready = WaitForSockets(sockets, watched, (int)(wake - now), wake);
+        int ready = WaitForSockets(sockets, watched, wake);
         if (ready >= 0) {
             Receive(transactions, count, sockets[ready], &arrivals);
-        } else if (SteadyMilliseconds() < wake) {
+        } else if (WaitsCutShort()) {
             return;
         }
     }

@@ -16,7 +16,9 @@ std::string Escaped(const char* text) {
     char* buffer = nullptr;
     std::size_t size = 0;
     std::FILE* out = open_memstream(&buffer, &size);
-    WriteJsonString(out, text);
+    JsonWriter json;
+    StartJson(&json, out);
+    JsonText(&json, nullptr, text);
     std::fclose(out);
     std::string escaped(buffer, size);
     std::free(buffer);
@@ -44,13 +46,17 @@ TEST(JsonString, EveryByteAsPythonWritesIt) {
 
 namespace {
 
-std::string Written(const DeepReport* deep, bool json) {
+std::string Written(const DeepFacts* deep, bool json) {
     char* buffer = nullptr;
     std::size_t size = 0;
     std::FILE* out = open_memstream(&buffer, &size);
     if (json) {
         DetectionReport report = {};
-        WriteJsonReport(out, &report, deep);
+        JsonWriter writer;
+        StartJson(&writer, out);
+        JsonOpenObject(&writer, nullptr);
+        WriteJsonReport(&writer, &report);
+        WriteJsonDeepReport(&writer, deep);
     } else {
         WriteDeepTextReport(out, deep);
     }
@@ -72,10 +78,10 @@ std::string Written(const DeepReport* deep, bool json) {
 }
 
 struct DeepCase {
-    int protocol;
+    PortMappingProtocol protocol;
     const char* external;
-    const char* internet; // the echo page's view, null when it failed
-    int call;
+    Fact doubleNatFact;
+    IncomingCall call;
     const char* mapping;
     const char* doubleNat;
     const char* incoming;
@@ -83,21 +89,21 @@ struct DeepCase {
     const char* unasked = nullptr; // why the router was not asked, where it was not
 };
 
-// Every wording, and the double-NAT judgement at the edges of the ranges.
+// Every wording.
 const DeepCase kDeepCases[] = {
-    {kMappingNone, "", "11.84.0.1", kCallUnreachable, "none found", "unknown",
+    {kPortMappingNone, "", kFactUnknown, kCallUnreachable, "none found", "unknown",
      "TCP port 1720 is not reachable from the Internet",
      ", \"port_mapping\": null, \"port_mapping_reason\": null, \"double_nat\": null, "
      "\"inbound_tcp_1720\": \"unreachable\", "
      "\"inbound_tcp_1720_reason\": null}\n"},
-    {kMappingUpnp, "11.84.0.1", "11.84.0.1", kCallReachable,
+    {kPortMappingUpnp, "11.84.0.1", kFactNo, kCallReachable,
      "UPnP on 10.84.0.1, external address 11.84.0.1", "no",
      "TCP port 1720 is reachable from the Internet",
      ", \"port_mapping\": {\"protocol\": \"upnp\", \"gateway\": \"10.84.0.1\", "
      "\"external_address\": \"11.84.0.1\"}, \"port_mapping_reason\": null, \"double_nat\": false, "
      "\"inbound_tcp_1720\": "
      "\"reachable\", \"inbound_tcp_1720_reason\": null}\n"},
-    {kMappingNatPmp, "192.168.1.2", "11.84.0.1", kCallPortInUse,
+    {kPortMappingNatPmp, "192.168.1.2", kFactYes, kCallPortInUse,
      "NAT-PMP on 10.84.0.1, external address 192.168.1.2",
      "yes (the router's external address 192.168.1.2 is not public)",
      "not tested (port 1720 in use on this machine)",
@@ -105,29 +111,18 @@ const DeepCase kDeepCases[] = {
      "\"external_address\": \"192.168.1.2\"}, \"port_mapping_reason\": null, \"double_nat\": true, "
      "\"inbound_tcp_1720\": null, "
      "\"inbound_tcp_1720_reason\": \"port 1720 in use on this machine\"}\n"},
-    {kMappingUpnp, "100.127.255.255", "11.84.0.1", kCallNoCallBack,
+    {kPortMappingUpnp, "100.127.255.255", kFactYes, kCallNoCallBack,
      "UPnP on 10.84.0.1, external address 100.127.255.255",
      "yes (the router's external address 100.127.255.255 is not public)",
      "not tested (the echo service cannot call back)", nullptr},
-    {kMappingUpnp, "100.128.0.1", "100.128.0.1", kCallNoInternet,
-     "UPnP on 10.84.0.1, external address 100.128.0.1", "no",
-     "not tested (the Internet lookup failed)", nullptr},
-    {kMappingUpnp, "172.31.0.1", "11.84.0.1", kCallUnreachable,
-     "UPnP on 10.84.0.1, external address 172.31.0.1",
-     "yes (the router's external address 172.31.0.1 is not public)",
-     "TCP port 1720 is not reachable from the Internet", nullptr},
-    {kMappingUpnp, "172.32.0.1", "11.84.0.9", kCallUnreachable,
-     "UPnP on 10.84.0.1, external address 172.32.0.1",
-     "yes (the router's external address 172.32.0.1 is not public)",
-     "TCP port 1720 is not reachable from the Internet", nullptr},
-    {kMappingUpnp, "11.84.0.1", nullptr, kCallNoInternet,
+    {kPortMappingUpnp, "11.84.0.1", kFactUnknown, kCallNoInternet,
      "UPnP on 10.84.0.1, external address 11.84.0.1", "unknown",
      "not tested (the Internet lookup failed)",
      ", \"port_mapping\": {\"protocol\": \"upnp\", \"gateway\": \"10.84.0.1\", "
      "\"external_address\": \"11.84.0.1\"}, \"port_mapping_reason\": null, \"double_nat\": null, "
      "\"inbound_tcp_1720\": null, "
      "\"inbound_tcp_1720_reason\": \"the Internet lookup failed\"}\n"},
-    {kMappingUpnp, "", "11.84.0.1", kCallUnreachable,
+    {kPortMappingUpnp, "", kFactYes, kCallUnreachable,
      "UPnP on 10.84.0.1, no public external address",
      "yes (the router has no public external address)",
      "TCP port 1720 is not reachable from the Internet",
@@ -135,7 +130,7 @@ const DeepCase kDeepCases[] = {
      "\"external_address\": null}, \"port_mapping_reason\": null, \"double_nat\": true, "
      "\"inbound_tcp_1720\": \"unreachable\", "
      "\"inbound_tcp_1720_reason\": null}\n"},
-    {kMappingNone, "", "11.84.0.1", kCallReachable, "not checked on Windows", "unknown",
+    {kPortMappingNone, "", kFactUnknown, kCallReachable, "not checked on Windows", "unknown",
      "TCP port 1720 is reachable from the Internet",
      ", \"port_mapping\": null, \"port_mapping_reason\": \"not checked on Windows\", "
      "\"double_nat\": null, \"inbound_tcp_1720\": \"reachable\", \"inbound_tcp_1720_reason\": "
@@ -147,12 +142,13 @@ const DeepCase kDeepCases[] = {
 
 TEST(DeepReport, EachFactAsWritten) {
     for (const DeepCase& test : kDeepCases) {
-        DeepReport deep = {};
-        deep.mapping.protocol = test.protocol;
-        deep.mapping.unasked = test.unasked;
-        lstrcpynA(deep.mapping.gateway, test.protocol != kMappingNone ? "10.84.0.1" : "", 16);
-        lstrcpynA(deep.mapping.externalAddress, test.external, 16);
-        deep.doubleNat = JudgeDoubleNat(&deep.mapping, test.internet);
+        DeepFacts deep = {};
+        deep.portMapping.protocol = test.protocol;
+        deep.portMapping.unasked = test.unasked;
+        lstrcpynA(deep.portMapping.gateway, test.protocol != kPortMappingNone ? "10.84.0.1" : "",
+                  16);
+        lstrcpynA(deep.portMapping.externalAddress, test.external, 16);
+        deep.doubleNat = test.doubleNatFact;
         deep.incomingCall = test.call;
         ReadinessFacts nothing = {};
         JudgeReadiness(&nothing, &deep.readiness);

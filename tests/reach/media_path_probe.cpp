@@ -9,9 +9,6 @@
 
 int main(int argc, char** argv) {
     const char* const facts[] = {"unknown", "no", "yes"};
-    const char* const behaviours[] = {"unknown", "endpoint-independent", "address-dependent",
-                                      "address-and-port-dependent"};
-    const char* const grades[] = {"unmeasured", "good", "fair", "poor"};
     WSADATA data;
     if (argc != 2 || WSAStartup(MAKEWORD(1, 1), &data) != 0) {
         std::fprintf(stderr, "usage: %s SERVER[:PORT]\n", argv[0]);
@@ -20,14 +17,18 @@ int main(int argc, char** argv) {
     long long start = SteadyMilliseconds();
     MediaPath path;
     ProbeMediaPath(argv[1], kMediaPathBudgetMs, &path);
-    const MediaQuality* media = &path.media;
+    const MediaQuality* media = &path.quality;
+    const char* mapping = BehaviourName(path.mapping);
+    const char* filtering = BehaviourName(path.filtering);
+    const char* grade = MediaGradeName(media->grade);
     std::printf("took %lld\npasses %s\nmapped %s:%d\nmapping %s\nfiltering %s\nhairpin %s\n"
                 "media %d %d loss %.1f rtt %d %d jitter %.1f reordered %d grade %s\nreason %s\n",
                 SteadyMilliseconds() - start, facts[path.udpPasses + 1], path.mappedAddress,
-                path.mappedPort, behaviours[path.mapping], behaviours[path.filtering],
-                facts[path.hairpin + 1], media->sent, media->received, media->lossPercent,
-                media->rttMedianMs, media->rttP95Ms, media->jitterMs, media->reordered,
-                grades[media->grade], path.reason);
+                path.mappedPort, mapping != nullptr ? mapping : "unknown",
+                filtering != nullptr ? filtering : "unknown", facts[path.hairpin + 1], media->sent,
+                media->received, media->lossPercent, media->rttMedianMs, media->rttP95Ms,
+                media->jitterMs, media->reordered, grade != nullptr ? grade : "unmeasured",
+                path.reason);
     WSACleanup();
     return 0;
 }

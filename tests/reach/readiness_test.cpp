@@ -3,8 +3,6 @@
 
 #include <string>
 
-#include "reach/incoming_call.h"
-#include "reach/port_mapping.h"
 #include "reach/readiness.h"
 
 namespace {
@@ -12,9 +10,9 @@ namespace {
 // Behind a plain translating router that lets everything out: the start of
 // every row, which changes what it names.
 const ReadinessFacts kPlainNat = {
-    true,     false,    kMappingNone,         kDoubleNatUnknown, kCallUnreachable,
-    kFactYes, kFactYes, kEndpointIndependent, kMediaGood,        kFactNo,
-    kFactNo};
+    true,     false,    kPortMappingNone,     kFactUnknown, kCallUnreachable,
+    kFactYes, kFactYes, kEndpointIndependent, kMediaGood,   kFactNo,
+    kFactNo,  kFactNo};
 
 struct ReadinessCase {
     const char* name;
@@ -33,7 +31,7 @@ const ReadinessCase kCases[] = {
     {"plain NAT", kPlainNat, "yes port-forward direct good none", false},
     {"reachable", With([](ReadinessFacts* f) { f->incomingCall = kCallReachable; }),
      "yes yes direct good none", false},
-    {"double NAT", With([](ReadinessFacts* f) { f->doubleNat = kDoubleNatYes; }),
+    {"double NAT", With([](ReadinessFacts* f) { f->doubleNat = kFactYes; }),
      "yes relay direct good none", false},
     {"routed behind a firewall", With([](ReadinessFacts* f) {
          f->behindNat = false;
@@ -59,10 +57,13 @@ const ReadinessCase kCases[] = {
      "yes port-forward direct good rewrites", false},
     {"ALG pinholes", With([](ReadinessFacts* f) { f->algPinhole = kFactYes; }),
      "yes port-forward direct good pinholes", false},
+    {"open path, no pinhole needed", With([](ReadinessFacts* f) { f->inboundOpen = kFactYes; }),
+     "yes port-forward direct good none", false},
     {"nothing known", With([](ReadinessFacts* f) {
          f->behindNat = false;
          f->incomingCall = kCallNoInternet;
-         f->tcp1720Out = f->udpPasses = f->algRewrites = f->algPinhole = kFactUnknown;
+         f->tcp1720Out = f->udpPasses = f->algRewrites = f->algPinhole = f->inboundOpen =
+             kFactUnknown;
          f->grade = kMediaUnmeasured;
      }),
      "unknown unknown unknown unknown unknown", false},

@@ -76,8 +76,7 @@ void AnswerParent(const BoundedChild* child, const void* record, int size) {
 // The record comes whole in one read or not at all. The pipe is waited for as any socket is: the
 // wait also ends when the program is asked to end.
 bool AwaitChild(BoundedChild* child, void* record, int size) {
-    long long left = child->deadline - SteadyMilliseconds();
-    bool whole = WaitForSocket(child->pipe, kWaitToReceive, (int)left, child->deadline) == 0 &&
+    bool whole = WaitForSocket(child->pipe, kWaitToReceive, child->deadline) == 0 &&
                  read(child->pipe, record, (size_t)size) == size;
     kill(child->process, SIGKILL);
     waitpid(child->process, nullptr, 0);

@@ -43,7 +43,7 @@ int SetSocketNonBlocking(SOCKET socket) {
     return flags >= 0 && fcntl(socket, F_SETFL, flags | O_NONBLOCK) == 0 ? 0 : SOCKET_ERROR;
 }
 
-int ConnectWithTimeout(SOCKET socket, const struct sockaddr* address, int length, int milliseconds,
+int ConnectWithTimeout(SOCKET socket, const struct sockaddr* address, int length,
                        long long deadline) {
     if (SetSocketNonBlocking(socket) != 0) {
         return SOCKET_ERROR;
@@ -51,7 +51,7 @@ int ConnectWithTimeout(SOCKET socket, const struct sockaddr* address, int length
     if (connect(socket, address, (socklen_t)length) == 0) {
         return 0;
     }
-    if (errno != EINPROGRESS || WaitForSocket(socket, kWaitToSend, milliseconds, deadline) != 0) {
+    if (errno != EINPROGRESS || WaitForSocket(socket, kWaitToSend, deadline) != 0) {
         return SOCKET_ERROR;
     }
     int error = 0;
@@ -66,20 +66,18 @@ namespace {
 // SOCKET_ERROR. A signal that does not ask to end (a resize, say) leaves
 // the wait going for the time still left; its byte is taken from the pipe,
 // what it told stays noted for the dialog.
-int PollSockets(const SOCKET* sockets, int count, short events, int milliseconds,
-                long long deadline) {
+int PollSockets(const SOCKET* sockets, int count, short events, long long deadline) {
     if (count < 1 || count > kMaxWaitSockets) {
         return SOCKET_ERROR;
     }
     struct pollfd entries[kMaxWaitSockets + 1];
-    long long start = SteadyMilliseconds();
-    long long end = start + milliseconds < deadline ? start + milliseconds : deadline;
-    for (long long now = start; !EndRequested() && now < end; now = SteadyMilliseconds()) {
+    for (long long now = SteadyMilliseconds(); !EndRequested() && now < deadline;
+         now = SteadyMilliseconds()) {
         for (int i = 0; i < count; ++i) {
             entries[i] = {sockets[i], events, 0};
         }
         entries[count] = {SignalPipe(), POLLIN, 0};
-        int ready = poll(entries, (nfds_t)count + 1, (int)(end - now));
+        int ready = poll(entries, (nfds_t)count + 1, (int)(deadline - now));
         if (ready < 0 && errno != EINTR) {
             return SOCKET_ERROR;
         }
@@ -97,11 +95,15 @@ int PollSockets(const SOCKET* sockets, int count, short events, int milliseconds
 
 } // namespace
 
-int WaitForSocket(SOCKET socket, SocketWait wait, int milliseconds, long long deadline) {
+int WaitForSocket(SOCKET socket, SocketWait wait, long long deadline) {
     short events = wait == kWaitToReceive ? POLLIN : POLLOUT;
-    return PollSockets(&socket, 1, events, milliseconds, deadline) == 0 ? 0 : SOCKET_ERROR;
+    return PollSockets(&socket, 1, events, deadline) == 0 ? 0 : SOCKET_ERROR;
 }
 
-int WaitForSockets(const SOCKET* sockets, int count, int milliseconds, long long deadline) {
-    return PollSockets(sockets, count, POLLIN, milliseconds, deadline);
+int WaitForSockets(const SOCKET* sockets, int count, long long deadline) {
+    return PollSockets(sockets, count, POLLIN, deadline);
+}
+
+bool WaitsCutShort() {
+    return EndRequested();
 }

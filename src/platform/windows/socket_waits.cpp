@@ -39,7 +39,7 @@ int SetSocketNonBlocking(SOCKET socket) {
     return ioctlsocket(socket, FIONBIO, &nonBlocking) == 0 ? 0 : SOCKET_ERROR;
 }
 
-int ConnectWithTimeout(SOCKET socket, const struct sockaddr* address, int length, int milliseconds,
+int ConnectWithTimeout(SOCKET socket, const struct sockaddr* address, int length,
                        long long deadline) {
     if (SetSocketNonBlocking(socket) != 0) {
         return SOCKET_ERROR;
@@ -50,17 +50,14 @@ int ConnectWithTimeout(SOCKET socket, const struct sockaddr* address, int length
     if (WSAGetLastError() != WSAEWOULDBLOCK) {
         return SOCKET_ERROR;
     }
-    return WaitForSocket(socket, kWaitToSend, milliseconds, deadline);
+    return WaitForSocket(socket, kWaitToSend, deadline);
 }
 
 namespace {
 
-// The time still left of a wait, at most milliseconds; false when none is.
-bool WaitLeft(int milliseconds, long long deadline, struct timeval* limit) {
+// The time still left of a wait; false when none is.
+bool WaitLeft(long long deadline, struct timeval* limit) {
     long long left = deadline - SteadyMilliseconds();
-    if (left > milliseconds) {
-        left = milliseconds;
-    }
     limit->tv_sec = (long)(left / 1000);
     limit->tv_usec = (long)(left % 1000) * 1000;
     return left > 0;
@@ -70,9 +67,9 @@ bool WaitLeft(int milliseconds, long long deadline, struct timeval* limit) {
 
 // Windows reports a refused connection in the exception set, not the write
 // set; select is not cut short by anything, so one call is the whole wait.
-int WaitForSocket(SOCKET socket, SocketWait wait, int milliseconds, long long deadline) {
+int WaitForSocket(SOCKET socket, SocketWait wait, long long deadline) {
     struct timeval limit;
-    if (!WaitLeft(milliseconds, deadline, &limit)) {
+    if (!WaitLeft(deadline, &limit)) {
         return SOCKET_ERROR;
     }
     bool receive = wait == kWaitToReceive;
@@ -88,9 +85,9 @@ int WaitForSocket(SOCKET socket, SocketWait wait, int milliseconds, long long de
     return count > 0 && FD_ISSET(socket, &ready) && !FD_ISSET(socket, &failed) ? 0 : SOCKET_ERROR;
 }
 
-int WaitForSockets(const SOCKET* sockets, int count, int milliseconds, long long deadline) {
+int WaitForSockets(const SOCKET* sockets, int count, long long deadline) {
     struct timeval limit;
-    if (count < 1 || count > kMaxWaitSockets || !WaitLeft(milliseconds, deadline, &limit)) {
+    if (count < 1 || count > kMaxWaitSockets || !WaitLeft(deadline, &limit)) {
         return SOCKET_ERROR;
     }
     fd_set ready;
@@ -106,4 +103,8 @@ int WaitForSockets(const SOCKET* sockets, int count, int milliseconds, long long
         }
     }
     return SOCKET_ERROR;
+}
+
+bool WaitsCutShort() {
+    return false;
 }

@@ -1,0 +1,92 @@
+// The probes of --deep, each on a thread of its own but the router's
+// question, and the facts they give judged into the readiness answers.
+#include "reach/deep_check.h"
+
+#include <cstring>
+
+#include "http/url.h"
+#include "platform/platform.h"
+
+namespace {
+
+// What each probe's thread is given: where to ask, and where to write.
+struct ProbeRun {
+    const char* host;
+    const char* stunServer;
+    DeepFacts* facts;
+};
+
+DWORD WINAPI ProbeSignalling(LPVOID argument) {
+    ProbeRun* run = (ProbeRun*)argument;
+    ProbeCallSignalling(run->host, &run->facts->signalling);
+    return 0;
+}
+
+DWORD WINAPI ProbeGatekeeper(LPVOID argument) {
+    ProbeRun* run = (ProbeRun*)argument;
+    ProbeGatekeeperPort(run->host, &run->facts->gatekeeper);
+    return 0;
+}
+
+DWORD WINAPI ProbeMedia(LPVOID argument) {
+    ProbeRun* run = (ProbeRun*)argument;
+    ProbeMediaPath(run->stunServer, kMediaPathBudgetMs, &run->facts->media);
+    return 0;
+}
+
+// Starts a probe beside the caller, or runs it here when no thread can be
+// had; null then.
+HANDLE StartProbe(LPTHREAD_START_ROUTINE probe, ProbeRun* run) {
+    HANDLE thread = CreateThread(nullptr, 0, probe, run, 0, nullptr);
+    if (thread == nullptr) {
+        probe(run);
+    }
+    return thread;
+}
+
+void FinishProbe(HANDLE thread) {
+    if (thread != nullptr) {
+        WaitForSingleObject(thread, INFINITE);
+        CloseHandle(thread);
+    }
+}
+
+void Judge(const DeepAsk* ask, DeepFacts* facts) {
+    ReadinessFacts readiness = {};
+    readiness.behindNat = ask->behindNat;
+    readiness.sameAddress = ask->sameAddress;
+    readiness.portMapping = facts->portMapping.protocol;
+    readiness.doubleNat = facts->doubleNat;
+    readiness.incomingCall = facts->incomingCall;
+    readiness.tcp1720Out = facts->signalling.tcp1720Out;
+    readiness.udpPasses = facts->media.udpPasses;
+    readiness.mapping = facts->media.mapping;
+    readiness.grade = facts->media.quality.grade;
+    readiness.algRewrites = facts->signalling.rewritesAddresses;
+    readiness.algPinhole = facts->signalling.opensH245Pinhole;
+    readiness.inboundOpen = facts->signalling.inboundOpen;
+    JudgeReadiness(&readiness, &facts->readiness);
+}
+
+} // namespace
+
+void RunDeepCheck(const DeepAsk* ask, DeepFacts* facts) {
+    const char* internet = ask->internetAddress;
+    // The router is asked first: its UPnP question runs in a child process,
+    // which must be started while the program runs no other thread.
+    FindPortMapping(&facts->portMapping);
+    facts->doubleNat = JudgeDoubleNat(&facts->portMapping, internet);
+    UrlParts echo;
+    SplitUrlParts(ask->echoUrl, &echo);
+    ProbeRun run = {echo.host, ask->stunServer != nullptr ? ask->stunServer : echo.host, facts};
+    HANDLE media = StartProbe(ProbeMedia, &run);
+    HANDLE signalling = StartProbe(ProbeSignalling, &run);
+    HANDLE gatekeeper = StartProbe(ProbeGatekeeper, &run);
+    facts->incomingCall = CheckIncomingCall(ask->echoUrl, internet);
+    FinishProbe(media);
+    FinishProbe(signalling);
+    FinishProbe(gatekeeper);
+    facts->mappedElsewhere = internet != nullptr && facts->media.mappedAddress[0] != '\0' &&
+                             std::strcmp(facts->media.mappedAddress, internet) != 0;
+    Judge(ask, facts);
+}

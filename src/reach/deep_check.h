@@ -1,0 +1,37 @@
+// The whole of --deep: every probe run, in the order they need, and one
+// record of what they found, with the readiness answers judged from it.
+// What the record is written as is the program's business, not this.
+#pragma once
+
+#include "reach/call_signalling.h"
+#include "reach/incoming_call.h"
+#include "reach/media_path.h"
+#include "reach/port_mapping.h"
+#include "reach/readiness.h"
+
+// What the detection run found, as plain flags and the Internet address.
+struct DeepAsk {
+    const char* echoUrl;         // the echo page's URL, in the program's form
+    const char* stunServer;      // "HOST" or "HOST:PORT"; null for the echo host's
+    const char* internetAddress; // dotted, null when the Internet lookup failed
+    bool behindNat;              // the two addresses differ
+    bool sameAddress;            // they are the same
+};
+
+struct DeepFacts {
+    PortMapping portMapping;
+    Fact doubleNat;
+    IncomingCall incomingCall;
+    CallSignalling signalling;
+    GatekeeperPort gatekeeper;
+    MediaPath media;
+    // UDP left with another address than the echo page saw over TCP: the
+    // machine leaves through more than one translating address.
+    bool mappedElsewhere;
+    Readiness readiness;
+};
+
+// Asks the router first; then the probes of the echo host's own ports and
+// the media path run beside the call-back, so that they take as long as the
+// slowest of them. The socket library must be started.
+void RunDeepCheck(const DeepAsk* ask, DeepFacts* facts);
