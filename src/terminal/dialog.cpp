@@ -16,7 +16,7 @@ INT_PTR Send(Dialog* dialog, UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 bool IsTabStop(const DialogControl* control) {
-    DWORD style = control->item.style;
+    DWORD style = control->item.window.style;
     return (style & WS_TABSTOP) != 0 && (style & WS_VISIBLE) != 0 && control->enabled;
 }
 
@@ -72,7 +72,7 @@ int MnemonicButton(const Dialog* dialog, int key) {
     for (int i = 1; i <= count; ++i) {
         int at = (dialog->focus + i + count) % count;
         const DialogControl* control = &dialog->controls[at];
-        if (IsPushButton(control) && (control->item.style & WS_VISIBLE) &&
+        if (IsPushButton(control) && (control->item.window.style & WS_VISIBLE) &&
             HasMnemonic(control, key)) {
             return at;
         }
@@ -167,7 +167,7 @@ void HandleInput(Dialog* dialog, const DialogInput* input) {
 } // namespace
 
 bool IsPushButton(const DialogControl* control) {
-    DWORD type = control->item.style & BS_TYPEMASK;
+    DWORD type = control->item.window.style & BS_TYPEMASK;
     return ItemClass(&control->item) == kButtonClass &&
            (type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON);
 }
@@ -188,13 +188,13 @@ void DialogCreate(Dialog* dialog, HINSTANCE module, const DialogTemplate* dialog
         control->window.control = i;
         control->item = dialogTemplate->items[i];
         lstrcpynA(control->text, control->item.text, sizeof(control->text));
-        control->enabled = (control->item.style & WS_DISABLED) == 0;
+        control->enabled = (control->item.window.style & WS_DISABLED) == 0;
         control->cells = cells.items[i];
     }
     dialog->clientColumns = cells.columns;
     dialog->clientRows = cells.rows;
-    dialog->rect.left = dialogTemplate->x / 4;
-    dialog->rect.top = dialogTemplate->y / 8;
+    dialog->rect.left = dialogTemplate->window.x / 4;
+    dialog->rect.top = dialogTemplate->window.y / 8;
     dialog->rect.right = dialog->rect.left + cells.columns + 2;
     dialog->rect.bottom = dialog->rect.top + cells.rows + 2;
     dialog->focus = -1;
@@ -317,7 +317,7 @@ int DialogControlAt(const Dialog* dialog, int column, int row) {
     int y = row - dialog->rect.top - 1;
     for (int i = 0; i < dialog->controlCount; ++i) {
         const CellRect* cells = &dialog->controls[i].cells;
-        if ((dialog->controls[i].item.style & WS_VISIBLE) != 0 && x >= cells->left &&
+        if ((dialog->controls[i].item.window.style & WS_VISIBLE) != 0 && x >= cells->left &&
             x < cells->left + cells->width && y >= cells->top && y < cells->top + cells->height) {
             return i;
         }

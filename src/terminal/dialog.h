@@ -6,6 +6,7 @@
 #pragma once
 
 #include "terminal/layout.h"
+#include "terminal/user32.h"
 
 struct Dialog;
 struct TerminalView;

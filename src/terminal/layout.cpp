@@ -57,12 +57,12 @@ void ShiftColumnsFrom(Edges* edges, int units, int amount) {
 }
 
 int LeftUnits(const DialogTemplate* dialog, int item) {
-    return Clamp(dialog->items[item].x, 0, dialog->cx);
+    return Clamp(dialog->items[item].window.x, 0, dialog->window.cx);
 }
 
 int RightUnits(const DialogTemplate* dialog, int item) {
     const DialogItemTemplate* it = &dialog->items[item];
-    return Clamp(it->x + ItemWidth(it), LeftUnits(dialog, item), dialog->cx);
+    return Clamp(it->window.x + ItemWidth(it), LeftUnits(dialog, item), dialog->window.cx);
 }
 
 bool IsButton(const DialogItemTemplate* item) {
@@ -70,7 +70,7 @@ bool IsButton(const DialogItemTemplate* item) {
 }
 
 bool IsTextStatic(const DialogItemTemplate* item) {
-    DWORD type = item->style & SS_TYPEMASK;
+    DWORD type = item->window.style & SS_TYPEMASK;
     return ItemClass(item) == kStaticClass && type <= 2; // left, centred, right
 }
 
@@ -82,8 +82,9 @@ int ColumnsNeeded(const DialogItemTemplate* item) {
         ShownText(item->text, true, shown, sizeof(shown), &mnemonic);
         return (int)std::strlen(shown) + kButtonDecoration;
     }
-    if (IsTextStatic(item) && item->cy <= kOneLineUnits) {
-        ShownText(item->text, (item->style & SS_NOPREFIX) == 0, shown, sizeof(shown), &mnemonic);
+    if (IsTextStatic(item) && item->window.cy <= kOneLineUnits) {
+        ShownText(item->text, (item->window.style & SS_NOPREFIX) == 0, shown, sizeof(shown),
+                  &mnemonic);
         return (int)std::strlen(shown);
     }
     return 1;
@@ -159,7 +160,7 @@ void LayOutColumns(const DialogTemplate* dialog, DialogCells* cells) {
     Edges edges;
     edges.count = 0;
     AddEdge(&edges, 0);
-    AddEdge(&edges, dialog->cx);
+    AddEdge(&edges, dialog->window.cx);
     for (int i = 0; i < dialog->itemCount; ++i) {
         AddEdge(&edges, LeftUnits(dialog, i));
         AddEdge(&edges, RightUnits(dialog, i));
@@ -171,16 +172,16 @@ void LayOutColumns(const DialogTemplate* dialog, DialogCells* cells) {
         cells->items[i].left = left;
         cells->items[i].width = right > left ? right - left : 1;
     }
-    cells->columns = ColumnOf(&edges, dialog->cx);
+    cells->columns = ColumnOf(&edges, dialog->window.cx);
 }
 
 void LayOutRows(const DialogTemplate* dialog, DialogCells* cells) {
-    cells->rows = dialog->cy / kUnitsPerRow;
+    cells->rows = dialog->window.cy / kUnitsPerRow;
     for (int i = 0; i < dialog->itemCount; ++i) {
         const DialogItemTemplate* item = &dialog->items[i];
         int units = ItemHeight(item);
         int height = units <= kOneLineUnits ? 1 : (units + kUnitsPerRow - 1) / kUnitsPerRow;
-        cells->items[i].top = Clamp(item->y, 0, dialog->cy) / kUnitsPerRow;
+        cells->items[i].top = Clamp(item->window.y, 0, dialog->window.cy) / kUnitsPerRow;
         cells->items[i].height = height;
         if (cells->items[i].top + height > cells->rows) {
             cells->rows = cells->items[i].top + height;

@@ -145,14 +145,24 @@ void CopyUtf16(Reader* reader, int units, char* buffer, int bufferSize) {
     buffer[length] = '\0';
 }
 
+// A template's window comes in two parts: the dialog's own keeps its item
+// count between the styles and the place.
+void ReadStyles(Reader* reader, WindowTemplate* window) {
+    window->style = ReadDword(reader);
+    window->exStyle = ReadDword(reader);
+}
+
+void ReadPlace(Reader* reader, WindowTemplate* window) {
+    window->x = (short)ReadWord(reader);
+    window->y = (short)ReadWord(reader);
+    window->cx = (short)ReadWord(reader);
+    window->cy = (short)ReadWord(reader);
+}
+
 void ReadItem(Reader* reader, DialogItemTemplate* item) {
     AlignDword(reader);
-    item->style = ReadDword(reader);
-    item->exStyle = ReadDword(reader);
-    item->x = (short)ReadWord(reader);
-    item->y = (short)ReadWord(reader);
-    item->cx = (short)ReadWord(reader);
-    item->cy = (short)ReadWord(reader);
+    ReadStyles(reader, &item->window);
+    ReadPlace(reader, &item->window);
     item->id = ReadWord(reader);
     ReadNameOrOrdinal(reader, &item->classOrdinal, item->className, sizeof(item->className));
     ReadNameOrOrdinal(reader, &item->textOrdinal, item->text, sizeof(item->text));
@@ -378,7 +388,7 @@ bool ReadProductName(const ResourceBlock* block, const VersionNode* root, Versio
 }
 
 bool IsIconWithoutSize(const DialogItemTemplate* item) {
-    return ItemClass(item) == kStaticClass && (item->style & SS_TYPEMASK) == SS_ICON;
+    return ItemClass(item) == kStaticClass && (item->window.style & SS_TYPEMASK) == SS_ICON;
 }
 
 } // namespace
@@ -394,11 +404,11 @@ WORD ItemClass(const DialogItemTemplate* item) {
 }
 
 int ItemWidth(const DialogItemTemplate* item) {
-    return item->cx == 0 && IsIconWithoutSize(item) ? kIconUnits : item->cx;
+    return item->window.cx == 0 && IsIconWithoutSize(item) ? kIconUnits : item->window.cx;
 }
 
 int ItemHeight(const DialogItemTemplate* item) {
-    return item->cy == 0 && IsIconWithoutSize(item) ? kIconUnits : item->cy;
+    return item->window.cy == 0 && IsIconWithoutSize(item) ? kIconUnits : item->window.cy;
 }
 
 bool ResourceFind(const HINSTANCE__* module, WORD type, WORD id, ResourceBlock* block) {
@@ -448,16 +458,12 @@ bool ResourceLoadDialog(const HINSTANCE__* module, WORD id, DialogTemplate* dial
         return false;
     }
     Reader reader = MakeReader(block.data, block.size);
-    dialog->style = ReadDword(&reader);
-    if (dialog->style == kExtendedDialogSignature) {
+    ReadStyles(&reader, &dialog->window);
+    if (dialog->window.style == kExtendedDialogSignature) {
         return false;
     }
-    dialog->exStyle = ReadDword(&reader);
     dialog->itemCount = ReadWord(&reader);
-    dialog->x = (short)ReadWord(&reader);
-    dialog->y = (short)ReadWord(&reader);
-    dialog->cx = (short)ReadWord(&reader);
-    dialog->cy = (short)ReadWord(&reader);
+    ReadPlace(&reader, &dialog->window);
     WORD ordinal;
     char name[64];
     ReadNameOrOrdinal(&reader, &ordinal, name, sizeof(name)); // menu
@@ -465,7 +471,7 @@ bool ResourceLoadDialog(const HINSTANCE__* module, WORD id, DialogTemplate* dial
     ReadString(&reader, dialog->caption, sizeof(dialog->caption));
     dialog->pointSize = 0;
     dialog->fontName[0] = '\0';
-    if (dialog->style & DS_SETFONT) {
+    if (dialog->window.style & DS_SETFONT) {
         dialog->pointSize = ReadWord(&reader);
         ReadString(&reader, dialog->fontName, sizeof(dialog->fontName));
     }

@@ -6,7 +6,8 @@
 
 #include <cstddef>
 
-#include "terminal/user32.h"
+#include "platform/posix/windef.h"
+#include "terminal/styles.h"
 
 // A module is the resource file that the program carries.
 struct HINSTANCE__ {
@@ -33,13 +34,19 @@ struct ResourceBlock {
     WORD language;
 };
 
-struct DialogItemTemplate {
+// What a dialog template says alike of the dialog and of each item: the
+// window's styles, and its place and size in dialog units.
+struct WindowTemplate {
     DWORD style;
     DWORD exStyle;
     short x;
     short y;
     short cx;
     short cy;
+};
+
+struct DialogItemTemplate {
+    WindowTemplate window;
     WORD id;
     WORD classOrdinal;          // 0x0080 Button, 0x0082 Static; 0 for a named class
     char className[64];         // the name of a named class
@@ -48,12 +55,7 @@ struct DialogItemTemplate {
 };
 
 struct DialogTemplate {
-    DWORD style;
-    DWORD exStyle;
-    short x;
-    short y;
-    short cx;
-    short cy;
+    WindowTemplate window;
     char caption[kDialogTextSize];
     WORD pointSize;
     char fontName[64];

@@ -111,7 +111,7 @@ void LoadIcon(const Dialog* dialog, int control, TerminalView* view) {
     IconCells* cells = &view->icons[control];
     cells->columns = cells->rows = 0;
     static IconImage image;
-    if ((item->item.style & SS_TYPEMASK) != SS_ICON || item->item.textOrdinal == 0 ||
+    if ((item->item.window.style & SS_TYPEMASK) != SS_ICON || item->item.textOrdinal == 0 ||
         item->cells.width * item->cells.height > kMaxIconCells ||
         !ResourceLoadIcon(dialog->module, item->item.textOrdinal, kIconSide, &image)) {
         return;
@@ -245,12 +245,12 @@ void DrawButton(const TerminalView* view, const Dialog* dialog, int control, int
 // whole; a sunken one on the field colour.
 void DrawText(const TerminalView* view, const DialogControl* control, int top, int left) {
     const CellRect* cells = &control->cells;
-    bool sunken = (control->item.style & SS_SUNKEN) != 0;
+    bool sunken = (control->item.window.style & SS_SUNKEN) != 0;
     attr_t look = Look(view, sunken ? kPairField : kPairFace);
     Fill(top, left, cells->height, cells->width, look);
     char shown[kControlTextSize];
     int mnemonic;
-    ShownText(control->text, (control->item.style & SS_NOPREFIX) == 0, shown, sizeof(shown),
+    ShownText(control->text, (control->item.window.style & SS_NOPREFIX) == 0, shown, sizeof(shown),
               &mnemonic);
     PutWrapped(top, left, cells->width, cells->height, shown, mnemonic, look);
 }
@@ -272,7 +272,7 @@ void DrawControl(const TerminalView* view, const Dialog* dialog, int control) {
     const DialogControl* item = &dialog->controls[control];
     int top = dialog->rect.top + 1 + item->cells.top;
     int left = dialog->rect.left + 1 + item->cells.left;
-    if ((item->item.style & WS_VISIBLE) == 0) {
+    if ((item->item.window.style & WS_VISIBLE) == 0) {
         return;
     }
     if (IsPushButton(item)) {
@@ -282,7 +282,7 @@ void DrawControl(const TerminalView* view, const Dialog* dialog, int control) {
     if (ItemClass(&item->item) != kStaticClass) {
         return;
     }
-    DWORD type = item->item.style & SS_TYPEMASK;
+    DWORD type = item->item.window.style & SS_TYPEMASK;
     if (type == SS_ICON) {
         DrawIcon(view, &view->icons[control], top, left);
     } else if (type == SS_BLACKRECT) {

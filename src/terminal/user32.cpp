@@ -5,6 +5,7 @@
 
 #include "platform/posix/text.h"
 #include "terminal/terminal.h"
+#include "terminal/user32.h"
 
 namespace {
 

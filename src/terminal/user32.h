@@ -4,6 +4,7 @@
 #pragma once
 
 #include "platform/posix/windef.h"
+#include "terminal/styles.h"
 
 #define WM_SHOWWINDOW 0x0018
 #define WM_INITDIALOG 0x0110
@@ -18,28 +19,6 @@
 #define SM_CYSCREEN 1
 #define SW_SHOWNORMAL 1
 #define SW_SHOWDEFAULT 10
-
-// Window, dialog, button and static styles as dialog templates store them.
-#define WS_TABSTOP 0x00010000L
-#define WS_GROUP 0x00020000L
-#define WS_MINIMIZEBOX 0x00020000L
-#define WS_SYSMENU 0x00080000L
-#define WS_CAPTION 0x00C00000L
-#define WS_DISABLED 0x08000000L
-#define WS_VISIBLE 0x10000000L
-#define WS_CHILD 0x40000000L
-#define WS_POPUP 0x80000000L
-#define DS_MODALFRAME 0x80L
-#define DS_SETFONT 0x40L
-#define BS_PUSHBUTTON 0x0L
-#define BS_DEFPUSHBUTTON 0x1L
-#define BS_TYPEMASK 0xFL
-#define SS_LEFT 0x0L
-#define SS_ICON 0x3L
-#define SS_BLACKRECT 0x4L
-#define SS_TYPEMASK 0x1FL
-#define SS_NOPREFIX 0x80L
-#define SS_SUNKEN 0x1000L
 
 // user32
 INT_PTR DialogBoxParamA(HINSTANCE instance, LPCSTR templateName, HWND owner, DLGPROC procedure,

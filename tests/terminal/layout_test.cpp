@@ -77,10 +77,10 @@ TEST(Layout, ItemsKeepTheirPlacesRelativeToEachOther) {
             const CellRect& ca = layout->cells.items[a];
             const CellRect& cb = layout->cells.items[b];
             SCOPED_TRACE("items " + std::to_string(a) + " and " + std::to_string(b));
-            if (Before(ia.x, ItemWidth(&ia), ib.x)) {
+            if (Before(ia.window.x, ItemWidth(&ia), ib.window.x)) {
                 EXPECT_TRUE(Before(ca.left, ca.width, cb.left));
             }
-            if (Before(ia.y, ItemHeight(&ia), ib.y)) {
+            if (Before(ia.window.y, ItemHeight(&ia), ib.window.y)) {
                 EXPECT_TRUE(Before(ca.top, ca.height, cb.top));
             }
         }
@@ -134,7 +134,7 @@ TEST(Layout, HeadingLiesOverTheLeftEndOfTheRule) {
         layout->cells.items[FindItem(dialog, 65535, "Tolvaric Software Product Information")];
     int rule = -1;
     for (int i = 0; i < dialog->itemCount; ++i) {
-        if ((dialog->items[i].style & SS_TYPEMASK) == SS_BLACKRECT) {
+        if ((dialog->items[i].window.style & SS_TYPEMASK) == SS_BLACKRECT) {
             rule = i;
         }
     }

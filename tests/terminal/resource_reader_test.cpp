@@ -10,6 +10,7 @@
 #include "app/resource.h"
 #include "terminal/module.h"
 #include "terminal/resources.h"
+#include "terminal/user32.h"
 #include "expected_texts.h"
 
 namespace {
@@ -63,12 +64,12 @@ TEST(ResourceReader, ReadsTheMainDialogTemplate) {
     ASSERT_TRUE(ResourceLoadDialog(Program(), IDD_MAIN, &dialog));
     EXPECT_EQ(
         (DWORD)(WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | DS_MODALFRAME | DS_SETFONT),
-        dialog.style);
-    EXPECT_EQ(0u, dialog.exStyle);
-    EXPECT_EQ(0, dialog.x);
-    EXPECT_EQ(0, dialog.y);
-    EXPECT_EQ(291, dialog.cx);
-    EXPECT_EQ(194, dialog.cy);
+        dialog.window.style);
+    EXPECT_EQ(0u, dialog.window.exStyle);
+    EXPECT_EQ(0, dialog.window.x);
+    EXPECT_EQ(0, dialog.window.y);
+    EXPECT_EQ(291, dialog.window.cx);
+    EXPECT_EQ(194, dialog.window.cy);
     EXPECT_STREQ("Marvoly", dialog.caption);
     EXPECT_EQ(8, dialog.pointSize);
     EXPECT_STREQ("MS Sans Serif", dialog.fontName);
@@ -81,12 +82,12 @@ TEST(ResourceReader, ReadsTheMainDialogTemplate) {
         EXPECT_EQ(want.cls, item.classOrdinal);
         EXPECT_STREQ(want.text, item.text);
         EXPECT_EQ(want.icon, item.textOrdinal);
-        EXPECT_EQ(want.x, item.x);
-        EXPECT_EQ(want.y, item.y);
-        EXPECT_EQ(want.cx, item.cx);
-        EXPECT_EQ(want.cy, item.cy);
-        EXPECT_EQ(want.style, item.style);
-        EXPECT_EQ(0u, item.exStyle);
+        EXPECT_EQ(want.x, item.window.x);
+        EXPECT_EQ(want.y, item.window.y);
+        EXPECT_EQ(want.cx, item.window.cx);
+        EXPECT_EQ(want.cy, item.window.cy);
+        EXPECT_EQ(want.style, item.window.style);
+        EXPECT_EQ(0u, item.window.exStyle);
     }
     EXPECT_FALSE(ResourceLoadDialog(Program(), IDD_MAIN + 1, &dialog));
 }
