@@ -239,22 +239,16 @@ int HttpExchange(const char* url, const char* extraHeaders, const char* postData
 }
 
 // An answer of another kind than IPv4 addresses finds nothing either.
-uint32_t ResolveFirstAddress(const char* host) {
+bool ResolveEndpoint(const char* host, unsigned short port, struct sockaddr_in* address) {
     struct hostent* entry = gethostbyname(host);
+    std::memset(address, 0, sizeof(*address));
     if (entry == nullptr || entry->h_addrtype != AF_INET || entry->h_length != sizeof(uint32_t) ||
         entry->h_addr_list[0] == nullptr) {
-        return 0;
+        return false;
     }
-    uint32_t address;
-    std::memcpy(&address, entry->h_addr_list[0], sizeof(address));
-    return address;
-}
-
-bool ResolveEndpoint(const char* host, unsigned short port, struct sockaddr_in* address) {
-    std::memset(address, 0, sizeof(*address));
     address->sin_family = AF_INET;
     address->sin_port = htons(port);
-    address->sin_addr.s_addr = ResolveFirstAddress(host);
+    std::memcpy(&address->sin_addr, entry->h_addr_list[0], sizeof(uint32_t));
     return address->sin_addr.s_addr != 0;
 }
 

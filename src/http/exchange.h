@@ -38,9 +38,8 @@ const int kHttpExchangeDeadlineMs = MARVOLY_EXCHANGE_DEADLINE_MS;
 int HttpExchange(const char* url, const char* extraHeaders, const char* postData, int postLength,
                  HttpResponse* response);
 // The one IPv4 resolver of the program, for the exchange and for every
-// probe: the first address of host, 0 when none; and as an endpoint at
-// port, false when none.
-uint32_t ResolveFirstAddress(const char* host);
+// probe: the first address of host at port; false when it has none (the
+// address 0 is none either).
 bool ResolveEndpoint(const char* host, unsigned short port, struct sockaddr_in* address);
 // Sends all of text within the waits of the exchange in progress: the
 // count, or SOCKET_ERROR.

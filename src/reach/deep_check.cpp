@@ -64,7 +64,6 @@ void Judge(const DeepAsk* ask, DeepFacts* facts) {
     readiness.grade = facts->media.quality.grade;
     readiness.algRewrites = facts->signalling.rewritesAddresses;
     readiness.algPinhole = facts->signalling.opensH245Pinhole;
-    readiness.inboundOpen = facts->signalling.inboundOpen;
     JudgeReadiness(&readiness, &facts->readiness);
 }
 

@@ -84,10 +84,6 @@ ReadinessAnswer Alg(const ReadinessFacts* facts) {
                 "If calls connect with one-way or no audio or video, turn the router's H.323 ALG "
                 "(helper, fixup) off."};
     }
-    if (facts->algRewrites == kFactNo && facts->inboundOpen == kFactYes) {
-        return {"none", "the call signalling passes unchanged, and the path lets calls in",
-                nullptr};
-    }
     if (facts->algRewrites == kFactNo && facts->algPinhole == kFactNo) {
         return {"none", "the call signalling passes unchanged", nullptr};
     }

@@ -21,7 +21,6 @@ struct ReadinessFacts {
     MediaGrade grade;
     Fact algRewrites; // something rewrote the Setup
     Fact algPinhole;  // something opened a pinhole for H.245, and only for it
-    Fact inboundOpen; // the path lets connections in to a port no Setup named
 };
 
 // One answer: its word as JSON has it, why, and what to do (null when

@@ -64,6 +64,8 @@ TEST(StandInResolver, OnlyAnIpv4AnswerGivesAnAddress) {
         EXPECT_STREQ(c.local != nullptr ? c.local : "untouched", text);
         EXPECT_STREQ(c.error, g_lastError);
         bool ipv4 = c.type == AF_INET && c.length == 4 && c.listed;
-        EXPECT_EQ(ipv4 ? g_address.s_addr : 0u, ResolveFirstAddress("stand-in"));
+        struct sockaddr_in resolved;
+        EXPECT_EQ(ipv4, ResolveEndpoint("stand-in", 80, &resolved));
+        EXPECT_EQ(ipv4 ? g_address.s_addr : 0u, resolved.sin_addr.s_addr);
     }
 }

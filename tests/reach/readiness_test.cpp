@@ -12,7 +12,7 @@ namespace {
 const ReadinessFacts kPlainNat = {
     true,     false,    kPortMappingNone,     kFactUnknown, kCallUnreachable,
     kFactYes, kFactYes, kEndpointIndependent, kMediaGood,   kFactNo,
-    kFactNo,  kFactNo};
+    kFactNo};
 
 struct ReadinessCase {
     const char* name;
@@ -57,13 +57,10 @@ const ReadinessCase kCases[] = {
      "yes port-forward direct good rewrites", false},
     {"ALG pinholes", With([](ReadinessFacts* f) { f->algPinhole = kFactYes; }),
      "yes port-forward direct good pinholes", false},
-    {"open path, no pinhole needed", With([](ReadinessFacts* f) { f->inboundOpen = kFactYes; }),
-     "yes port-forward direct good none", false},
     {"nothing known", With([](ReadinessFacts* f) {
          f->behindNat = false;
          f->incomingCall = kCallNoInternet;
-         f->tcp1720Out = f->udpPasses = f->algRewrites = f->algPinhole = f->inboundOpen =
-             kFactUnknown;
+         f->tcp1720Out = f->udpPasses = f->algRewrites = f->algPinhole = kFactUnknown;
          f->grade = kMediaUnmeasured;
      }),
      "unknown unknown unknown unknown unknown", false},
