@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "http/url.h"
 #include "platform/platform.h"
 #include "stun/transaction.h"
 
@@ -55,7 +56,7 @@ void Note(MediaPath* path, const char* reason) {
 // "HOST" or "HOST:PORT" to an address; false, with the reason, when the
 // name does not resolve.
 bool Resolve(const char* server, struct sockaddr_in* address, MediaPath* path) {
-    char host[64];
+    char host[kUrlHostSize];
     lstrcpynA(host, server, sizeof(host));
     char* colon = std::strrchr(host, ':');
     int port = kStunPort;
@@ -65,7 +66,7 @@ bool Resolve(const char* server, struct sockaddr_in* address, MediaPath* path) {
     }
     struct hostent* entry = port > 0 && port < 65536 ? gethostbyname(host) : nullptr;
     if (entry == nullptr || entry->h_addrtype != AF_INET || entry->h_addr_list[0] == nullptr) {
-        char reason[128];
+        char reason[kUrlHostSize + 64];
         wsprintfA(reason, "the STUN server %s cannot be found", host);
         Note(path, reason);
         return false;
