@@ -2,7 +2,6 @@
 
 #include <cstdarg>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 #include "http/url.h"
@@ -21,13 +20,21 @@ bool Refuse(CommandLine* command, const char* format, ...) {
     return false;
 }
 
-// A URL that the exchange could ask: the HTTP scheme, a host, a port that
-// TCP has.
-bool IsEchoUrl(const char* url) {
+// A URL that the exchange asks as it is written: the HTTP scheme, a host,
+// a port that TCP has, each part within the exchange's room for it.
+bool TakeEchoUrl(const char* url, CommandLine* command) {
     UrlParts parts;
-    SplitUrlParts(url, &parts);
-    return std::strcmp(parts.scheme, "HTTP") == 0 && parts.host[0] != '\0' && parts.port > 0 &&
-           parts.port <= 0xFFFF;
+    if (!SplitUrlParts(url, &parts)) {
+        return Refuse(command,
+                      "the echo URL is too long (at most %d characters of host and port, %d of "
+                      "path): '%s'",
+                      kUrlHostSize - 1, kUrlPathSize - 1, url);
+    }
+    if (std::strcmp(parts.scheme, "HTTP") != 0 || parts.host[0] == '\0' || parts.port == 0) {
+        return Refuse(command, "the echo URL '%s' names no HTTP host and port 1-65535", url);
+    }
+    command->echoUrl = url;
+    return true;
 }
 
 bool Is(const char* argument, const char* longName, const char* shortName) {
@@ -36,21 +43,24 @@ bool Is(const char* argument, const char* longName, const char* shortName) {
 }
 
 // A STUN server as --stun takes it: a host name or dotted address, and
-// perhaps ":PORT" with a port that UDP has.
-bool IsStunServer(const char* server) {
-    const char* colon = std::strchr(server, ':');
-    std::size_t hostLength = colon != nullptr ? (std::size_t)(colon - server) : std::strlen(server);
+// perhaps ":PORT" with a port that UDP has, all of it as long as a URL's
+// host and port may be, so that it is asked as it is written.
+bool TakeStunServer(const char* server, CommandLine* command) {
+    if (std::strlen(server) >= (std::size_t)kUrlHostSize) {
+        return Refuse(command, "the STUN server is longer than %d characters: '%s'",
+                      kUrlHostSize - 1, server);
+    }
     for (const char* at = server; *at != '\0'; ++at) {
         if (!IsHostChar(*at)) {
-            return false;
+            return Refuse(command, "the STUN server '%s' is no HOST or HOST:PORT", server);
         }
     }
-    if (colon == nullptr) {
-        return hostLength > 0;
+    const char* colon = std::strchr(server, ':');
+    if (colon == server || *server == '\0' || (colon != nullptr && ReadPort(colon + 1) == 0)) {
+        return Refuse(command, "the STUN server '%s' is no HOST or HOST:PORT", server);
     }
-    long port = std::strtol(colon + 1, nullptr, 10);
-    return hostLength > 0 && std::strspn(colon + 1, "0123456789") == std::strlen(colon + 1) &&
-           colon[1] != '\0' && port > 0 && port <= 0xFFFF;
+    command->stunServer = server;
+    return true;
 }
 
 // The value of "OPTION VALUE" or "OPTION=VALUE"; null, and i unchanged,
@@ -78,16 +88,10 @@ bool ReadCommandLine(int argc, char** argv, CommandLine* command) {
         const char* argument = argv[i];
         const char* url = ValueOf(argc, argv, &i, kEchoUrlOption);
         const char* stun = url == nullptr ? ValueOf(argc, argv, &i, kStunOption) : nullptr;
-        if (url != nullptr) {
-            if (!IsEchoUrl(url)) {
-                return Refuse(command, "the echo URL '%s' names no HTTP host and port", url);
+        if (url != nullptr || stun != nullptr) {
+            if (url != nullptr ? !TakeEchoUrl(url, command) : !TakeStunServer(stun, command)) {
+                return false;
             }
-            command->echoUrl = url;
-        } else if (stun != nullptr) {
-            if (!IsStunServer(stun)) {
-                return Refuse(command, "the STUN server '%s' is no HOST or HOST:PORT", stun);
-            }
-            command->stunServer = stun;
         } else if (Is(argument, "--report", nullptr)) {
             command->report = true;
         } else if (Is(argument, "--json", nullptr)) {

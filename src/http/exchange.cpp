@@ -21,6 +21,7 @@ struct Request {
     char host[kUrlHostSize];
     char path[kUrlPathSize];
     int port;
+    int deadlineMs;
     const char* extraHeaders;
     const char* postData;
     int postLength;
@@ -29,10 +30,10 @@ struct Request {
 // Closing the connection on failure is the caller's job; this only dials.
 bool ConnectToHost(SOCKET socket, const Request* request) {
     struct sockaddr_in address;
-    if (!ResolveEndpoint(request->host, (unsigned short)(request->port & 0xFFFF), &address)) {
+    if (!ResolveEndpoint(request->host, (unsigned short)request->port, &address)) {
         return false;
     }
-    g_deadline = SteadyMilliseconds() + kHttpExchangeDeadlineMs;
+    g_deadline = SteadyMilliseconds() + request->deadlineMs;
     return ConnectWithTimeout(socket, (struct sockaddr*)&address, sizeof(address),
                               DeadlineWithin(kHttpOperationTimeoutMs, g_deadline)) == 0;
 }
@@ -218,13 +219,21 @@ int ExchangeOverSocket(const Request* request, HttpResponse* response) {
 
 int HttpExchange(const char* url, const char* extraHeaders, const char* postData, int postLength,
                  HttpResponse* response) {
+    return HttpExchangeWithin(kHttpExchangeDeadlineMs, url, extraHeaders, postData, postLength,
+                              response);
+}
+
+int HttpExchangeWithin(int deadlineMs, const char* url, const char* extraHeaders,
+                       const char* postData, int postLength, HttpResponse* response) {
     char scheme[kUrlSchemeSize];
     Request request;
-    SplitUrl(url, scheme, sizeof(scheme), request.host, sizeof(request.host), request.path,
-             sizeof(request.path), &request.port);
-    if (std::strcmp(scheme, "HTTP") != 0) {
+    // A cut URL would ask another host, port or page than the one written.
+    if (SplitUrl(url, scheme, sizeof(scheme), request.host, sizeof(request.host), request.path,
+                 sizeof(request.path), &request.port) == 0 ||
+        std::strcmp(scheme, "HTTP") != 0 || request.port == 0) {
         return 1;
     }
+    request.deadlineMs = deadlineMs;
     request.extraHeaders = extraHeaders;
     request.postData = postData;
     request.postLength = postLength;

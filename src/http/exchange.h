@@ -34,9 +34,14 @@ const int kHttpOperationTimeoutMs = MARVOLY_NET_TIMEOUT_MS;
 const int kHttpExchangeDeadlineMs = MARVOLY_EXCHANGE_DEADLINE_MS;
 
 // 0 when the request was sent (whatever the HTTP status), 1 when it could not
-// be; the record is written only on 0.
+// be (a URL that is not HTTP, names no port 1-65535 or does not fit the
+// exchange's room is never asked); the record is written only on 0.
 int HttpExchange(const char* url, const char* extraHeaders, const char* postData, int postLength,
                  HttpResponse* response);
+// The same, the whole exchange over within deadlineMs instead: for a page
+// whose answer is of no use after a shorter time than any page may take.
+int HttpExchangeWithin(int deadlineMs, const char* url, const char* extraHeaders,
+                       const char* postData, int postLength, HttpResponse* response);
 // The one IPv4 resolver of the program, for the exchange and for every
 // probe: the first address of host at port; false when it has none (the
 // address 0 is none either).

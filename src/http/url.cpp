@@ -16,19 +16,19 @@ void UpperCaseAscii(char* text) {
     }
 }
 
-// The port text after the host's ':', read as a decimal number that wraps
-// like a 32-bit int would; no digits give 0. A host run holds neither white
-// space nor '+', so only a '-' can precede the digits.
-int ParsePort(const char* text) {
-    bool negative = *text == '-';
-    if (negative) {
-        ++text;
+// A bounded, terminated copy that tells whether all of text fitted.
+bool CopyWhole(char* buffer, int size, const char* text) {
+    lstrcpynA(buffer, text, size);
+    return size > 0 && std::strlen(text) < (size_t)size;
+}
+
+// Ends the host at its first ':' and reads the port after it, if any.
+void TakePort(char* host, int* port) {
+    char* portText = std::strchr(host, ':');
+    if (portText != nullptr) {
+        *portText++ = '\0';
+        *port = ReadPort(portText);
     }
-    unsigned int value = 0;
-    for (; *text >= '0' && *text <= '9'; ++text) {
-        value = value * 10u + (unsigned int)(*text - '0');
-    }
-    return (int)(negative ? 0u - value : value);
 }
 
 } // namespace
@@ -40,8 +40,16 @@ int IsHostChar(int c) {
     return letter || digit || ch == '-' || ch == '.' || ch == ':';
 }
 
-void SplitUrl(const char* url, char* scheme, int schemeSize, char* host, int hostSize, char* path,
-              int pathSize, int* port) {
+int ReadPort(const char* text) {
+    long value = 0;
+    for (; *text >= '0' && *text <= '9' && value <= 0xFFFF; ++text) {
+        value = value * 10 + (*text - '0');
+    }
+    return *text == '\0' && value >= 1 && value <= 0xFFFF ? (int)value : 0;
+}
+
+int SplitUrl(const char* url, char* scheme, int schemeSize, char* host, int hostSize, char* path,
+             int pathSize, int* port) {
     lstrcpynA(scheme, "", schemeSize);
     lstrcpynA(host, "", hostSize);
     lstrcpynA(path, "", pathSize);
@@ -50,7 +58,7 @@ void SplitUrl(const char* url, char* scheme, int schemeSize, char* host, int hos
     size_t length = std::strlen(url);
     char* copy = (char*)std::malloc(length + 1);
     if (copy == nullptr) {
-        return;
+        return 0;
     }
     std::memcpy(copy, url, length + 1);
     UpperCaseAscii(copy);
@@ -59,11 +67,9 @@ void SplitUrl(const char* url, char* scheme, int schemeSize, char* host, int hos
     char* rest = std::strchr(copy, ':');
     if (rest != nullptr) {
         *rest++ = '\0';
-        lstrcpynA(scheme, copy, schemeSize);
-    } else {
-        lstrcpynA(scheme, "HTTP", schemeSize);
-        rest = copy;
     }
+    bool fits = CopyWhole(scheme, schemeSize, rest != nullptr ? copy : "HTTP");
+    rest = rest != nullptr ? rest : copy;
     if (rest[0] == '/' && rest[1] == '/') {
         rest += 2;
     }
@@ -72,19 +78,18 @@ void SplitUrl(const char* url, char* scheme, int schemeSize, char* host, int hos
         ++hostEnd;
     }
     // The path comes from the caller's text, so it keeps its case.
-    lstrcpynA(path, url + (hostEnd - copy), pathSize);
+    fits = CopyWhole(path, pathSize, url + (hostEnd - copy)) && fits;
     *hostEnd = '\0';
-    lstrcpynA(host, rest, hostSize);
+    fits = CopyWhole(host, hostSize, rest) && fits;
     std::free(copy);
 
-    char* portText = hostSize > 0 ? std::strchr(host, ':') : nullptr;
-    if (portText != nullptr) {
-        *portText++ = '\0';
-        *port = ParsePort(portText);
+    if (hostSize > 0) {
+        TakePort(host, port);
     }
+    return fits ? 1 : 0;
 }
 
-void SplitUrlParts(const char* url, UrlParts* parts) {
-    SplitUrl(url, parts->scheme, sizeof(parts->scheme), parts->host, sizeof(parts->host),
-             parts->path, sizeof(parts->path), &parts->port);
+bool SplitUrlParts(const char* url, UrlParts* parts) {
+    return SplitUrl(url, parts->scheme, sizeof(parts->scheme), parts->host, sizeof(parts->host),
+                    parts->path, sizeof(parts->path), &parts->port) == 1;
 }

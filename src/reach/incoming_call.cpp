@@ -17,7 +17,8 @@
 
 namespace {
 
-// A little longer than the service's own 3 s bound on its call.
+// A little longer than the service's own 3 s bound on its call; the page's
+// answer is no use later, so its exchange ends by then too.
 const int kCallBackMs = 4000;
 const int kTokenBytes = 8;
 const int kTokenDigits = 2 * kTokenBytes;
@@ -94,7 +95,7 @@ IncomingCall CheckIncomingCall(const char* echoUrl, const char* internetAddress)
     IncomingCall verdict = kCallNoCallBack;
     if (StartAnswering(&answer)) {
         HttpResponse response = {nullptr, nullptr, 0};
-        bool asked = HttpExchange(url, nullptr, nullptr, 0, &response) == 0;
+        bool asked = HttpExchangeWithin(kCallBackMs, url, nullptr, nullptr, 0, &response) == 0;
         bool answered = FinishAnswering(&answer);
         verdict = asked ? JudgeCallBackPage(StatusOf(&response), response.body, answered)
                         : kCallNoCallBack;

@@ -50,9 +50,9 @@ bool Resolve(const char* server, struct sockaddr_in* address, MediaPath* path) {
     int port = kStunPort;
     if (colon != nullptr) {
         *colon = '\0';
-        port = std::atoi(colon + 1);
+        port = ReadPort(colon + 1);
     }
-    if (port <= 0 || port > 65535 || !ResolveEndpoint(host, (unsigned short)port, address)) {
+    if (port == 0 || !ResolveEndpoint(host, (unsigned short)port, address)) {
         char reason[sizeof(path->reason)];
         wsprintfA(reason, "the STUN server %.60s cannot be found", host);
         Note(path, reason);

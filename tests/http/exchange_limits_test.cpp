@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "http/exchange.h"
+#include "reach/incoming_call.h"
 #include "test_peer.h"
 
 namespace {
@@ -25,6 +26,10 @@ const int kDeadlineMs = kHttpExchangeDeadlineMs;
 // a client without its time-outs.
 const int kOutlastMs = 3 * kHttpExchangeDeadlineMs;
 const char kStatusLine[] = "HTTP/1.0 200 OK\r\n";
+// What reach/incoming_call.h promises: the call-back check is over in
+// about 4 s, its page's exchange included, well before an exchange's own
+// deadline.
+const int kCallBackMs = 4000;
 
 // A record that a failed exchange must leave exactly as it was.
 char g_headerMark = 'h';
@@ -36,14 +41,25 @@ struct Timed {
     long long elapsedMs;
 };
 
+long long MsSince(std::chrono::steady_clock::time_point start) {
+    auto elapsed = std::chrono::steady_clock::now() - start;
+    return (long long)std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count();
+}
+
 Timed TimedExchange(const std::string& url, HttpResponse* response,
                     const std::string& post = std::string()) {
     auto start = std::chrono::steady_clock::now();
     int result = HttpExchange(url.c_str(), nullptr, post.empty() ? nullptr : post.data(),
                               (int)post.size(), response);
-    auto elapsed = std::chrono::steady_clock::now() - start;
-    return {result,
-            (long long)std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count()};
+    return {result, MsSince(start)};
+}
+
+// The call-back check with the peer as its echo host: it listens on 1720
+// here and asks the peer's call-back page.
+Timed TimedCallBack(const std::string& echoUrl) {
+    auto start = std::chrono::steady_clock::now();
+    int verdict = CheckIncomingCall(echoUrl.c_str(), "127.0.0.1");
+    return {verdict, MsSince(start)};
 }
 
 // A header of exactly the given size, its empty line included.
@@ -84,26 +100,34 @@ TEST(HttpExchangeLimits, EveryWaitEndsInTime) {
         int expectedMs;
         std::string header;
         std::string body; // for the trickle, what the body is made of
+        bool callBack;    // the call-back check asks, not a plain exchange
     } cases[] = {
-        {"silent from the start", &silentAtOnce, 0, kTimeoutMs, "", ""},
-        {"silent in the header", &silentInHeader, 0, kTimeoutMs, "HTTP/1.0 2", ""},
-        {"silent in the body", &silentInBody, 0, kTimeoutMs, header, "<body>1.2"},
+        {"silent from the start", &silentAtOnce, 0, kTimeoutMs, "", "", false},
+        {"silent in the header", &silentInHeader, 0, kTimeoutMs, "HTTP/1.0 2", "", false},
+        {"silent in the body", &silentInBody, 0, kTimeoutMs, header, "<body>1.2", false},
         // The request's body does not fit into the buffers of both ends: a
         // send waits out its time-out, then the receive waits out its own.
-        {"never reading", &deaf, 16 << 20, sendAndReceive, "", ""},
-        {"trickling a byte every 300 ms", &trickling, 0, kDeadlineMs, header, "x"},
+        {"never reading", &deaf, 16 << 20, sendAndReceive, "", "", false},
+        {"trickling a byte every 300 ms", &trickling, 0, kDeadlineMs, header, "x", false},
+        {"trickling to the call-back check", &trickling, 0, kCallBackMs, "", "", true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         TestPeer peer;
         ASSERT_EQ(1, StartTestPeer(&peer, c.script));
         HttpResponse response = {nullptr, nullptr, 0};
-        Timed timed =
-            TimedExchange(TestPeerUrl(&peer, "/"), &response, std::string(c.postSize, 'p'));
+        Timed timed = c.callBack ? TimedCallBack(TestPeerUrl(&peer, "/firewall/ip.tpl"))
+                                 : TimedExchange(TestPeerUrl(&peer, "/"), &response,
+                                                 std::string(c.postSize, 'p'));
         StopTestPeer(&peer);
-        ASSERT_EQ(0, timed.result);
         EXPECT_GE(timed.elapsedMs, c.expectedMs - 200);
-        EXPECT_LT(timed.elapsedMs, c.expectedMs + 1000);
+        EXPECT_LT(timed.elapsedMs, c.expectedMs + (c.callBack ? 500 : 1000));
+        if (c.callBack) {
+            EXPECT_EQ(kCallNoCallBack, timed.result);
+            EXPECT_NE(std::string::npos, peer.received.find("GET /firewall/reach.tpl?token="));
+            continue;
+        }
+        ASSERT_EQ(0, timed.result);
         EXPECT_EQ(c.header, std::string(response.header));
         std::string body(response.body, (size_t)response.bodyLength);
         if (c.script == &trickling) {

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "http/exchange.h"
+#include "http/url.h"
 #include "test_peer.h"
 
 namespace {
@@ -165,12 +166,18 @@ TEST(HttpExchange, FailsBeforeSendingAndLeavesTheRecord) {
     struct Case {
         const char* urlStart; // a live peer's port follows, or the refusing port
         bool refused;
+        long long portAdded; // so much more than that port
+        size_t pathLength;   // of "/x...", after the port
     };
     const Case cases[] = {
-        {"ftp://127.0.0.1:", false},
-        {"https://127.0.0.1:", false},
-        {"http://NO..HOST:", false},
-        {"http://127.0.0.1:", true},
+        {"ftp://127.0.0.1:", false, 0, 2},
+        {"https://127.0.0.1:", false, 0, 2},
+        {"http://NO..HOST:", false, 0, 2},
+        {"http://127.0.0.1:", true, 0, 2},
+        // Wrapped to 32 bits, this port is the live peer's.
+        {"http://127.0.0.1:", false, 1LL << 32, 2},
+        // Cut to the exchange's room, this path is one the peer answers.
+        {"http://127.0.0.1:", false, 0, kUrlPathSize},
     };
     for (const Case& c : cases) {
         TestPeer peer;
@@ -181,7 +188,9 @@ TEST(HttpExchange, FailsBeforeSendingAndLeavesTheRecord) {
         int refusingPort = 0;
         SOCKET refusing = OpenRefusingPort(&refusingPort);
         ASSERT_NE(INVALID_SOCKET, refusing);
-        std::string url = c.urlStart + std::to_string(c.refused ? refusingPort : peer.port) + "/x";
+        std::string url = c.urlStart +
+                          std::to_string(c.portAdded + (c.refused ? refusingPort : peer.port)) +
+                          "/" + std::string(c.pathLength - 1, 'x');
 
         char header[] = "old header";
         char body[] = "old body";

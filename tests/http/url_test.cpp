@@ -15,12 +15,14 @@ struct Split {
     int port;
 };
 
-void SplitInto(const std::string& url, Split* split) {
+// Gives SplitUrl's answer: 1 when every part fitted.
+int SplitInto(const std::string& url, Split* split) {
     std::memset(split, 'x', sizeof(*split));
     std::string copy = url;
-    SplitUrl(copy.c_str(), split->scheme, sizeof(split->scheme), split->host, sizeof(split->host),
-             split->path, sizeof(split->path), &split->port);
+    int fitted = SplitUrl(copy.c_str(), split->scheme, sizeof(split->scheme), split->host,
+                          sizeof(split->host), split->path, sizeof(split->path), &split->port);
     EXPECT_EQ(url, copy) << "the caller's URL was changed";
+    return fitted;
 }
 
 } // namespace
@@ -45,18 +47,22 @@ TEST(SplitUrl, SplitsByTheFixedRule) {
         {"http://server?q=1", "HTTP", "SERVER", 80, "?q=1"},
         {"http://user@server/p", "HTTP", "USER", 80, "@server/p"},
         {"http://Mixed-Case.example:81#Frag", "HTTP", "MIXED-CASE.EXAMPLE", 81, "#Frag"},
-        {"http://server:-1/x", "HTTP", "SERVER", -1, "/x"},
-        {"http://server:12ab/x", "HTTP", "SERVER", 12, "/x"},
-        {"http://server:1:2/x", "HTTP", "SERVER", 1, "/x"},
-        {"http://server:4294967295/", "HTTP", "SERVER", -1, "/"},
-        {"http://server:99999999999/", "HTTP", "SERVER", 1215752191, "/"},
+        // A port is 1-65535 in decimal digits, or it is 0: none wraps.
+        {"http://server:-1/x", "HTTP", "SERVER", 0, "/x"},
+        {"http://server:12ab/x", "HTTP", "SERVER", 0, "/x"},
+        {"http://server:1:2/x", "HTTP", "SERVER", 0, "/x"},
+        {"http://server:65535/", "HTTP", "SERVER", 65535, "/"},
+        {"http://server:00080/", "HTTP", "SERVER", 80, "/"},
+        {"http://server:65536/", "HTTP", "SERVER", 0, "/"},
+        {"http://server:4294967376/", "HTTP", "SERVER", 0, "/"},
+        {"http://server:99999999999/", "HTTP", "SERVER", 0, "/"},
         {"http://ser_ver/", "HTTP", "SER", 80, "_ver/"},
         {"http://server\xE9/", "HTTP", "SERVER", 80, "\xE9/"},
         {"", "HTTP", "", 80, ""},
     };
     for (const Case& c : cases) {
         Split split;
-        SplitInto(c.url, &split);
+        EXPECT_EQ(1, SplitInto(c.url, &split)) << c.url;
         EXPECT_STREQ(c.scheme, split.scheme) << c.url;
         EXPECT_STREQ(c.host, split.host) << c.url;
         EXPECT_EQ(c.port, split.port) << c.url;
@@ -66,17 +72,21 @@ TEST(SplitUrl, SplitsByTheFixedRule) {
 
 TEST(SplitUrl, CutsLongPiecesToTheirBuffers) {
     Split split;
-    SplitInto(std::string(25, 'S') + "://host/p", &split);
+    EXPECT_EQ(0, SplitInto(std::string(25, 'S') + "://host/p", &split));
     EXPECT_EQ(std::string(19, 'S'), split.scheme);
 
-    // The host is cut before the port is looked for, so a late port is lost.
-    SplitInto("http://" + std::string(130, 'h') + ":81/p", &split);
+    // The host is cut before the port is looked for, so a late port is lost
+    // and the split says so.
+    EXPECT_EQ(0, SplitInto("http://" + std::string(130, 'h') + ":81/p", &split));
     EXPECT_EQ(std::string(127, 'H'), split.host);
     EXPECT_EQ(80, split.port);
     EXPECT_STREQ("/p", split.path);
+    EXPECT_EQ(1, SplitInto("http://" + std::string(124, 'h') + ":81/p", &split));
+    EXPECT_EQ(0, SplitInto("http://" + std::string(125, 'h') + ":81/p", &split));
 
-    SplitInto("http://host/" + std::string(3000, 'p'), &split);
+    EXPECT_EQ(0, SplitInto("http://host/" + std::string(3000, 'p'), &split));
     EXPECT_EQ("/" + std::string(2046, 'p'), split.path);
+    EXPECT_EQ(1, SplitInto("http://host/" + std::string(2046, 'p'), &split));
 }
 
 TEST(IsHostChar, AcceptsLettersDigitsDashDotColonOnly) {

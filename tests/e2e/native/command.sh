@@ -113,8 +113,10 @@ echo_url() {
 }
 
 # Each wrong command line: exit code 2, one line on standard error that
-# names the problem and points to --help, nothing else, no request.
+# names the problem and points to --help, nothing else, no request. A host
+# of 128 characters (its port with it) is one more than the program holds.
 usage() {
+    h124=$(printf '%0124d' 0 | tr 0 h)
     while IFS='|' read -r arguments said; do
         # shellcheck disable=SC2086 # the row's words
         run $arguments
@@ -122,7 +124,7 @@ usage() {
             "$rc $(line_count "$work/err") $(wc -c <"$work/out" | tr -d ' ') $(requests)" "2 1 0 0"
         grep -F -- "$said" "$work/err" | grep -qF -- "--help" ||
             fail "for '$arguments' it said: $(cat "$work/err")"
-    done <<'ROWS'
+    done <<ROWS
 --verbose|unknown option '--verbose'
 -x --report|unknown option '-x'
 --report now|unexpected argument 'now'
@@ -136,6 +138,10 @@ usage() {
 --json --deep --stun|option '--stun' needs a HOST or HOST:PORT
 --json --deep --stun=stun.example.net:0|is no HOST or HOST:PORT
 --json --deep --stun stun/example|is no HOST or HOST:PORT
+--echo-url http://127.0.0.1:4294967376/firewall/ip.tpl|names no HTTP host and port 1-65535
+--echo-url http://127.0.0.1:65536/firewall/ip.tpl|names no HTTP host and port 1-65535
+--echo-url http://${h124}h:80/firewall/ip.tpl|the echo URL is too long (at most 127 characters of host and port
+--json --deep --stun ${h124}hhhh|the STUN server is longer than 127 characters
 ROWS
 }
 
