@@ -108,28 +108,16 @@ topology_up() {
         echo_log=$rig_dir/echo/access.log
     fi
     topology_sealed
-    expected_local=$inner.2
+    [ "$1" = routed ] || topology_translate
+    expected_local=$inner.2 expected_internet=$topology_outer.1 expected_note=$note_behind
     expected_requests=2
     case "$1" in
-    nat | fleet)
-        topology_translate
-        expected_internet=$topology_outer.1
-        expected_note=$note_behind
-        ;;
-    routed)
-        expected_internet=$inner.2
-        expected_note=$note_not_behind
-        ;;
-    unreachable | firewall)
-        if [ "$1" = unreachable ]; then
-            in_netns "$router" ip link set r1 down
-        else
-            in_netns "$router" iptables -A FORWARD -p tcp --syn --dport 80 -j DROP
-        fi
-        expected_internet=$text_no_internet
-        expected_note=$note_no_internet
-        expected_requests=0
-        ;;
+    routed) expected_internet=$inner.2 expected_note=$note_not_behind ;;
+    unreachable) in_netns "$router" ip link set r1 down ;;
+    firewall) in_netns "$router" iptables -A FORWARD -p tcp --syn --dport 80 -j DROP ;;
+    esac
+    case "$1" in unreachable | firewall)
+        expected_internet=$text_no_internet expected_note=$note_no_internet expected_requests=0 ;;
     esac
     echo "client=$client local=$expected_local internet=$expected_internet"
 }

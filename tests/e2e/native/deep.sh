@@ -78,14 +78,8 @@ netns_require iptables nft nginx python3 curl /usr/sbin/miniupnpd /usr/bin/time 
 h323_echo_require
 rig_begin "$MARVOLY_E2E_WORK/deep"
 lan=10.84.0
-outside=11.84.0
-echo_host=$outside.80
-stun_other=$outside.81
-gateway=$lan.1
-case "$network" in
-nat | double | random) local_address=$lan.2 ;;
-routed) lan=11.84.1 gateway=$lan.1 local_address=$lan.2 ;;
-esac
+[ "$network" != routed ] || lan=11.84.1
+gateway=$lan.1 local_address=$lan.2 outside=11.84.0 echo_host=11.84.0.80 stun_other=11.84.0.81
 
 # The router's outside: the echo host's link, or in the double case a
 # carrier-grade NAT between the two.
