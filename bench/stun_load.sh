@@ -12,19 +12,15 @@ here=$(cd "$(dirname "$0")" && pwd)
 build=$(cd "$1" && pwd)
 runs=${2-5}
 rig_lib=$here/../tests/lib
-# shellcheck source=tests/lib/rig.sh
-. "$rig_lib/rig.sh"
-# shellcheck source=tests/lib/netns.sh
-. "$rig_lib/netns.sh"
-# shellcheck source=tests/lib/stun.sh
-. "$rig_lib/stun.sh"
+. "$rig_lib/use.sh"
+rig_use stun
 netns_require turnserver nft taskset python3
 rig_begin "$build/bench-stun"
 stun_rig routed
 taskset -a -p -c 0 "$stun_pid" >/dev/null
 
 echo "one address, 10,000 requests a second for 10 s, through the shipped limit:"
-in_netns "$stun_client" python3 -c 'import os, socket, sys, time
+in_netns "$client" python3 -c 'import os, socket, sys, time
 s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
 s.setblocking(False)
 start, answered = time.monotonic(), 0
@@ -42,8 +38,8 @@ try:
 except BlockingIOError:
     print(answered, "answered in", round(time.monotonic() - start - 0.5, 1), "s")' "$stun_primary"
 
-in_netns "$stun_server" nft delete table inet marvoly_stun
+in_netns "$echo_ns" nft delete table inet marvoly_stun
 for run in $(seq "$runs"); do
     printf 'run %s: ' "$run"
-    ip netns exec "$stun_client" taskset -c 1 "$build/bench/bench_stun_load" "$stun_primary" 3478 5
+    ip netns exec "$client" taskset -c 1 "$build/bench/bench_stun_load" "$stun_primary" 3478 5
 done

@@ -18,12 +18,8 @@ set -eu
 
 here=$(cd "$(dirname "$0")" && pwd)
 rig_lib=$here/../lib
-# shellcheck source=tests/lib/rig.sh
-. "$rig_lib/rig.sh"
-# shellcheck source=tests/lib/netns.sh
-. "$rig_lib/netns.sh"
-# shellcheck source=tests/lib/stun.sh
-. "$rig_lib/stun.sh"
+. "$rig_lib/use.sh"
+rig_use stun
 
 # scenario    router passes  mapped        mapping                    filtering                  hairpin media
 scenarios() {
@@ -41,7 +37,7 @@ probe=$2
 # shellcheck disable=SC2086 # the row's words
 set -- $row "$3"
 scenario=$1 passes=$3 mapped=$4 mapping=$5 filtering=$6 hairpin=$7 media=$8
-netns_require turnserver turnutils_natdiscovery nft
+netns_require turnserver turnutils_natdiscovery nft iptables
 rig_begin "$9"
 conf=$rig_lib/../../service/stun/marvoly-stun.conf
 if [ "$scenario" = one-address ]; then # the first address only
@@ -58,7 +54,7 @@ field() {
 
 # The probe's record, and its time within its budget of 5 s; whatever it
 # could not find out has a reason.
-in_netns "$stun_client" "$probe" "$server" >"$rig_dir/path"
+in_netns "$client" "$probe" "$server" >"$rig_dir/path"
 cat "$rig_dir/path"
 [ "$(field took)" -le 5100 ] || fail "the probe took $(field took) ms"
 expect passes "$(field passes)" "$passes"
@@ -78,7 +74,7 @@ whole) expect "media answered and graded" "$1 $2 ${13}" "150 150 good" ;;
 lossy)
     # Exactly what the router dropped of them is lost: over 5 % (7.5) is
     # poor, else fair.
-    lost=$(in_netns "$stun_router" nft list chain ip rig cut | sed -n 's/.*length 180 .*packets \([0-9]*\) .*/\1/p')
+    lost=$(in_netns "$router" nft list chain ip rig cut | sed -n 's/.*length 180 .*packets \([0-9]*\) .*/\1/p')
     grade=fair
     [ "$lost" -le 7 ] || grade=poor
     expect "media lost and graded" "$(($1 - $2)) ${13}" "$lost $grade"
@@ -92,7 +88,7 @@ verdict() {
     echo "${found:-unknown}"
 }
 if [ "$media" = whole ]; then
-    in_netns "$stun_client" turnutils_natdiscovery -m -f "$server" >"$rig_dir/discovery"
+    in_netns "$client" turnutils_natdiscovery -m -f "$server" >"$rig_dir/discovery"
     expect "natdiscovery's mapping" "$(verdict mapping)" "$mapping"
     expect "natdiscovery's filtering" "$(verdict filtering)" "$filtering"
 fi
@@ -111,7 +107,7 @@ done
 # send SOURCE COUNT MESSAGE: requests from SOURCE, 1 ms apart, each the
 # MESSAGE's type and attributes (in hex) with a header between them.
 send() {
-    in_netns "$stun_client" python3 -c 'import os, socket, sys, time
+    in_netns "$client" python3 -c 'import os, socket, sys, time
 s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
 s.bind((sys.argv[1], 0))
 kind, more = bytes.fromhex(sys.argv[3][:4]), bytes.fromhex(sys.argv[3][4:])
@@ -121,14 +117,14 @@ for _ in range(int(sys.argv[2])):
     time.sleep(0.001)' "$@" "$stun_primary"
 }
 # What comes to the client, counted before fragments are put together.
-for client in 10.84.0.3 10.84.0.4; do
-    in_netns "$stun_client" ip addr add "$client/24" dev c0
+for extra in 10.84.0.3 10.84.0.4; do
+    in_netns "$client" ip addr add "$extra/24" dev c0
 done
 echo 'table ip watch { chain in { type filter hook prerouting priority -500;
     ip length > 512 counter; ip daddr 10.84.0.3 counter; ip daddr 10.84.0.4 counter; }; }' |
-    in_netns "$stun_client" nft -f -
+    in_netns "$client" nft -f -
 counted() {
-    in_netns "$stun_client" nft list chain ip watch in | sed -n "s/.*$1 .*packets \([0-9]*\).*/\1/p"
+    in_netns "$client" nft list chain ip watch in | sed -n "s/.*$1 .*packets \([0-9]*\).*/\1/p"
 }
 
 # A TURN allocation is not answered; answers padded (PADDING) to 1,500
@@ -141,7 +137,7 @@ send 10.84.0.2 3 0001002603e8"$(printf '%02000d' 0)"
 started=$(date +%s%N)
 send 10.84.0.3 3000 0001 &
 flood=$!
-in_netns "$stun_router" "$probe" "$stun_primary" >"$rig_dir/path"
+in_netns "$router" "$probe" "$stun_primary" >"$rig_dir/path"
 wait "$flood"
 limit=$((330 + ($(date +%s%N) - started) * 60 / 1000000000))
 expect "answers to an allocation" "$(counted 10.84.0.4)" 0

@@ -1,7 +1,7 @@
 #!/bin/sh
 # marvoly --report --deep and --json --deep, as shipped (asking
 # www.tolvaric.com), in a client namespace behind a real router, natively
-# or as marvoly-cli.exe under Wine:
+# or as marvoly-cli.exe under Wine, in the namespaces of tests/lib/topology.sh:
 #
 #   client (10.84.0.2) --- router [miniupnpd] --- echo (nginx, coturn,
 #                                                       11.84.0.80 and .81)
@@ -11,8 +11,7 @@
 # The router's outside address and the echo host's are public ones, as
 # miniupnpd refuses every reserved address on its outside; they are used
 # only between the namespaces this rig makes, and before anything starts
-# the rig checks that every interface in them is loopback or a veth whose
-# other end is in one of them, so no packet can leave. Needs Linux and root
+# the rig checks that they are sealed, so no packet can leave. Needs Linux and root
 # (else 77, a skip for CTest). The environment names MARVOLY_E2E_PROGRAM and
 # MARVOLY_E2E_WORK, a folder for the runs' state, and for the benchmark
 # MARVOLY_DEEP_STEPS, a program run in the client at the end. With
@@ -25,7 +24,7 @@ set -eu
 here=$(cd "$(dirname "$0")" && pwd)
 rig_lib=$here/../../lib
 . "$rig_lib/use.sh"
-rig_use netns nginx h323-echo stun schema wine
+rig_use netns nginx h323-echo stun schema wine topology texts
 windows=${MARVOLY_E2E_WINE_RUN:+yes}
 
 # The H.323 signalling columns: whether TCP 1720 gets out (and UDP 1719
@@ -78,65 +77,20 @@ netns_require iptables nft nginx python3 curl /usr/sbin/miniupnpd /usr/bin/time 
     turnutils_natdiscovery
 h323_echo_require
 rig_begin "$MARVOLY_E2E_WORK/deep"
-client=$rig_id-client router=$rig_id-router carrier=$rig_id-carrier echo=$rig_id-echo
 lan=10.84.0
-outside=11.84.0
-echo_host=$outside.80
-stun_other=$outside.81
-gateway=$lan.1
-case "$network" in
-nat | double | random) local_address=$lan.2 ;;
-routed) lan=11.84.1 gateway=$lan.1 local_address=$lan.2 ;;
-esac
+[ "$network" != routed ] || lan=11.84.1
+gateway=$lan.1 local_address=$lan.2 outside=11.84.0 echo_host=11.84.0.80 stun_other=11.84.0.81
 
 # The router's outside: the echo host's link, or in the double case a
-# carrier-grade NAT (100.64.0.0/10) between the two.
+# carrier-grade NAT between the two.
 build_network() {
-    namespaces="$client $router $echo"
-    [ "$network" != double ] || namespaces="$namespaces $carrier"
-    for ns in $namespaces; do
-        netns_add "$ns"
-    done
-    netns_link "$client" c0 "$router" r0
-    netns_address "$client" c0 "$local_address/24"
-    netns_address "$router" r0 "$gateway/24"
-    in_netns "$client" ip route add default via "$gateway"
-    netns_host "$client" "$echo_host" www.tolvaric.com
-    in_netns "$router" sysctl -q -w net.ipv4.ip_forward=1
-    if [ "$network" = double ]; then
-        netns_link "$router" r1 "$carrier" k0
-        netns_address "$router" r1 100.64.0.2/10
-        netns_address "$carrier" k0 100.64.0.1/10
-        in_netns "$router" ip route add default via 100.64.0.1
-        netns_link "$carrier" k1 "$echo" eth0
-        netns_address "$carrier" k1 "$outside.1/24"
-        in_netns "$carrier" sysctl -q -w net.ipv4.ip_forward=1
-        in_netns "$carrier" iptables -t nat -A POSTROUTING -o k1 -j MASQUERADE
-    else
-        netns_link "$router" r1 "$echo" eth0
-        netns_address "$router" r1 "$outside.1/24"
-    fi
-    netns_address "$echo" eth0 "$echo_host/24"
-    netns_address "$echo" eth0 "$stun_other/24"
-    in_netns "$echo" ip route add default via "$outside.1"
-    if [ "$network" = random ]; then
-        in_netns "$router" iptables -t nat -A POSTROUTING -o r1 -j MASQUERADE --random-fully
-    elif [ "$network" != routed ]; then
-        in_netns "$router" iptables -t nat -A POSTROUTING -o r1 -j MASQUERADE
-    fi
-}
-
-# Every interface of every rig namespace is loopback or a veth to another.
-check_sealed() {
-    for ns in $namespaces; do
-        in_netns "$ns" ip -o link show | awk -v ours=" $namespaces " '
-            $2 == "lo:" { next }
-            { peer = ""
-              for (i = 1; i < NF; i++) if ($i == "link-netns") peer = $(i + 1)
-              if (peer == "" || index(ours, " " peer " ") == 0) { print "leaves: " $0; bad = 1 } }
-            END { exit bad }' || fail "namespace $ns reaches beyond the rig"
-    done
-    echo "ok: the rig's namespaces reach only each other"
+    # shellcheck disable=SC2034 # topology_net's
+    [ "$network" != double ] || topology_carrier=yes
+    topology_net "$lan" "$outside.1" "$echo_host" "$stun_other"
+    case "$network" in
+    random) topology_translate --random-fully ;;
+    nat | double) topology_translate ;;
+    esac
 }
 
 # miniupnpd answers on the LAN side only, for the LAN only; it needs no
@@ -267,14 +221,14 @@ start_echo() {
         block=$rig_dir/page-only.conf
     fi
     rig_own nginx "$rig_dir/echo"
-    in_netns "$echo" sh -c ". '$rig_lib/nginx.sh' && nginx_start '$rig_dir/echo' '$block' 80 shipped" ||
+    in_netns "$echo_ns" sh -c ". '$rig_lib/nginx.sh' && nginx_start '$rig_dir/echo' '$block' 80 shipped" ||
         fail "the echo host's nginx did not start"
     awk -v first="$echo_host" -v second="$stun_other" '
         /^listening-ip=/ { print "listening-ip=" (seen++ ? second : first); next } { print }' \
         "$stun_service/marvoly-stun.conf" >"$rig_dir/stun.conf"
-    stun_start "$echo" "$rig_dir/stun.conf"
+    stun_start "$echo_ns" "$rig_dir/stun.conf"
     rig_own nginx "$rig_dir/h323"
-    in_netns "$echo" sh -c "rig_lib='$rig_lib' && . '$rig_lib/use.sh' && rig_use nginx h323-echo &&
+    in_netns "$echo_ns" sh -c "rig_lib='$rig_lib' && . '$rig_lib/use.sh' && rig_use nginx h323-echo &&
         h323_echo_start '$rig_dir/h323'" || fail "the echo host's Setup echo did not start"
 }
 
@@ -321,11 +275,11 @@ natdiscovery_agrees() {
 # The three facts as the report words them and as the JSON has them.
 mapping_text() {
     case "$windows$1" in
-    yes*) echo "not checked on Windows" ;;
-    none) echo "none found" ;;
-    upnp) echo "UPnP on $gateway, external address $outside.1" ;;
-    nat-pmp) echo "NAT-PMP on $gateway, external address $outside.1" ;;
-    no-address) echo "UPnP on $gateway, no public external address" ;;
+    yes*) rig_text kDeepMappingUnasked ;;
+    none) rig_text kDeepNoMapping ;;
+    upnp) rig_text kDeepMapping UPnP "$gateway" "$outside.1" ;;
+    nat-pmp) rig_text kDeepMapping NAT-PMP "$gateway" "$outside.1" ;;
+    no-address) rig_text kDeepMappingNoAddress UPnP "$gateway" ;;
     esac
 }
 
@@ -341,7 +295,7 @@ mapping_json() {
 
 double_text() {
     case "$1" in
-    yes) echo "yes (the router has no public external address)" ;;
+    yes) rig_text kDeepDoubleNoAddress ;;
     *) echo "$1" ;;
     esac
 }
@@ -356,17 +310,17 @@ double_json() {
 
 incoming_reason() {
     case "$1" in
-    in-use) echo "port 1720 in use on this machine" ;;
-    no-call-back) echo "the echo service cannot call back" ;;
-    limited) echo "the echo service refused: too many checks from this address, try again in a minute" ;;
+    in-use) rig_text kDeepPortInUse ;;
+    no-call-back) rig_text kDeepNoCallBack ;;
+    limited) rig_text kDeepRefused ;;
     esac
 }
 
 incoming_text() {
     case "$1" in
-    reachable) echo "TCP port 1720 is reachable from the Internet" ;;
-    unreachable) echo "TCP port 1720 is not reachable from the Internet" ;;
-    *) echo "not tested ($(incoming_reason "$1"))" ;;
+    reachable) rig_text kDeepReachable ;;
+    unreachable) rig_text kDeepUnreachable ;;
+    *) rig_text kDeepNotTested "$(incoming_reason "$1")" ;;
     esac
 }
 
@@ -413,7 +367,7 @@ run() {
 }
 
 build_network
-check_sealed
+topology_sealed
 router_extra
 start_echo
 if [ -n "$windows" ]; then

@@ -91,4 +91,4 @@ facts() {
     done
 }
 expect "marvoly-cli.exe's exit code and facts" "$rc $(facts | tr '\n' '|')" \
-    "0 $expected_local|$expected_internet|$expected_note|null|null|not checked on Windows|$incoming|null|"
+    "0 $expected_local|$expected_internet|$expected_note|null|null|$(rig_text kDeepMappingUnasked)|$incoming|null|"
