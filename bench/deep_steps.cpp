@@ -7,6 +7,7 @@
 
 #include "address/internet_address.h"
 #include "platform/platform.h"
+#include "reach/deep_check.h"
 #include "reach/incoming_call.h"
 #include "reach/port_mapping.h"
 
@@ -34,7 +35,8 @@ int main() {
     FindPortMapping(&mapping);
     long long mappingTime = MillisecondsSince(start);
     start = std::chrono::steady_clock::now();
-    int call = CheckIncomingCall(g_echoUrl, found ? internet : nullptr);
+    int call = CheckIncomingCall(g_echoUrl, found ? internet : nullptr,
+                                 SteadyMilliseconds() + kDeepCheckMs);
     long long callTime = MillisecondsSince(start);
     std::printf("steps: Internet lookup %lld ms, port mapping %lld ms (protocol %d), call-back "
                 "%lld ms (result %d)\n",

@@ -137,12 +137,12 @@ int WriteCallMessage(const SetupFields* fields, unsigned short controlPort, unsi
 // Answering on both listeners while the echo host is heard out; what
 // answered which is noted in seen.
 void HearCallBacks(SOCKET connection, const unsigned char* setup, const char* message, int length,
-                   CallAnswer* answers, CallSignalling* facts, CallBackSeen* seen) {
+                   long long deadline, CallAnswer* answers, CallSignalling* facts,
+                   CallBackSeen* seen) {
     LineReader reader = {connection, {}, 0};
-    long long deadline = SteadyMilliseconds() + kEchoMs;
-    if (SendAll(connection, message, length, deadline) &&
-        ReadEcho(&reader, setup, deadline, facts)) {
-        ReadCallBackWords(&reader, SteadyMilliseconds() + kVerdictMs, seen);
+    long long echoed = DeadlineWithin(kEchoMs, deadline);
+    if (SendAll(connection, message, length, echoed) && ReadEcho(&reader, setup, echoed, facts)) {
+        ReadCallBackWords(&reader, DeadlineWithin(kVerdictMs, deadline), seen);
     }
     seen->h245Answered = FinishAnswering(&answers[kH245Listener]);
     seen->controlAnswered = FinishAnswering(&answers[kControlListener]);
@@ -179,7 +179,7 @@ bool OpenListeners(const char* token, const char* reply, unsigned short* ports,
 }
 
 // The Setup and what became of it, on a connection that is open.
-void ProbeAlg(SOCKET connection, CallSignalling* facts) {
+void ProbeAlg(SOCKET connection, long long deadline, CallSignalling* facts) {
     struct sockaddr_in local;
     int size = sizeof(local);
     SetupFields fields = {0, 0, 0, {}, {}};
@@ -205,7 +205,7 @@ void ProbeAlg(SOCKET connection, CallSignalling* facts) {
     char message[kSetupSize + 32];
     int length = WriteCallMessage(&fields, ports[kControlListener], setup, message);
     CallBackSeen seen = {kWordNone, false, kWordNone, false};
-    HearCallBacks(connection, setup, message, length, answers, facts, &seen);
+    HearCallBacks(connection, setup, message, length, deadline, answers, facts, &seen);
     for (CallAnswer& answer : answers) {
         closesocket(answer.listener);
     }
@@ -214,7 +214,7 @@ void ProbeAlg(SOCKET connection, CallSignalling* facts) {
 
 } // namespace
 
-void ProbeCallSignalling(const char* echoHost, CallSignalling* facts) {
+void ProbeCallSignalling(const char* echoHost, long long deadline, CallSignalling* facts) {
     facts->tcp1720Out = kFactUnknown;
     facts->rewritesAddresses = kFactUnknown;
     facts->opensH245Pinhole = kFactUnknown;
@@ -226,10 +226,10 @@ void ProbeCallSignalling(const char* echoHost, CallSignalling* facts) {
         return;
     }
     bool connected = ConnectWithTimeout(connection, (const struct sockaddr*)&echo, sizeof(echo),
-                                        SteadyMilliseconds() + kConnectMs) == 0;
+                                        DeadlineWithin(kConnectMs, deadline)) == 0;
     facts->tcp1720Out = connected ? kFactYes : kFactNo;
     if (connected) {
-        ProbeAlg(connection, facts);
+        ProbeAlg(connection, deadline, facts);
     }
     closesocket(connection);
 }

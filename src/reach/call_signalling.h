@@ -14,8 +14,8 @@
 // reads the echo (2 s, 1 KiB) and the echo host's words on its two
 // call-backs (3.5 s), which the listeners answer meanwhile. The listeners
 // are closed at once after. Moments on a clear path, 5 s when TCP 1720 is
-// dropped, 10.5 s at most.
-void ProbeCallSignalling(const char* echoHost, CallSignalling* facts);
+// dropped, 10.5 s at most, and over by deadline in any case.
+void ProbeCallSignalling(const char* echoHost, long long deadline, CallSignalling* facts);
 
 struct GatekeeperPort {
     Fact udp1719Out;                   // the echo host's UDP 1719 answered

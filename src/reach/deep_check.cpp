@@ -13,12 +13,13 @@ namespace {
 struct ProbeRun {
     const char* host;
     const char* stunServer;
+    long long deadline;
     DeepFacts* facts;
 };
 
 DWORD WINAPI ProbeSignalling(LPVOID argument) {
     ProbeRun* run = (ProbeRun*)argument;
-    ProbeCallSignalling(run->host, &run->facts->signalling);
+    ProbeCallSignalling(run->host, run->deadline, &run->facts->signalling);
     return 0;
 }
 
@@ -30,7 +31,8 @@ DWORD WINAPI ProbeGatekeeper(LPVOID argument) {
 
 DWORD WINAPI ProbeMedia(LPVOID argument) {
     ProbeRun* run = (ProbeRun*)argument;
-    ProbeMediaPath(run->stunServer, kMediaPathBudgetMs, &run->facts->media);
+    int budget = (int)(DeadlineWithin(kMediaPathBudgetMs, run->deadline) - SteadyMilliseconds());
+    ProbeMediaPath(run->stunServer, budget > 0 ? budget : 0, &run->facts->media);
     return 0;
 }
 
@@ -71,17 +73,19 @@ void Judge(const DeepAsk* ask, DeepFacts* facts) {
 
 void RunDeepCheck(const DeepAsk* ask, DeepFacts* facts) {
     const char* internet = ask->internetAddress;
+    long long deadline = SteadyMilliseconds() + kDeepCheckMs;
     // The router is asked first: its UPnP question runs in a child process,
     // which must be started while the program runs no other thread.
     FindPortMapping(&facts->portMapping);
     facts->doubleNat = JudgeDoubleNat(&facts->portMapping, internet);
     UrlParts echo;
     SplitUrlParts(ask->echoUrl, &echo);
-    ProbeRun run = {echo.host, ask->stunServer != nullptr ? ask->stunServer : echo.host, facts};
+    ProbeRun run = {echo.host, ask->stunServer != nullptr ? ask->stunServer : echo.host, deadline,
+                    facts};
     HANDLE media = StartProbe(ProbeMedia, &run);
     HANDLE signalling = StartProbe(ProbeSignalling, &run);
     HANDLE gatekeeper = StartProbe(ProbeGatekeeper, &run);
-    facts->incomingCall = CheckIncomingCall(ask->echoUrl, internet);
+    facts->incomingCall = CheckIncomingCall(ask->echoUrl, internet, deadline);
     FinishProbe(media);
     FinishProbe(signalling);
     FinishProbe(gatekeeper);

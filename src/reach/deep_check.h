@@ -31,6 +31,11 @@ struct DeepFacts {
     Readiness readiness;
 };
 
+// The whole check is over within this, whatever the network does: the
+// router's questions take 6 s at most, and the probes after them end by
+// then, cut short where they must be.
+const int kDeepCheckMs = 11000;
+
 // Asks the router first; then the probes of the echo host's own ports and
 // the media path run beside the call-back, so that they take as long as the
 // slowest of them. The socket library must be started.

@@ -71,7 +71,8 @@ IncomingCall JudgeCallBackPage(int status, const char* body, bool answered) {
     return std::strstr(body, kUnreachable) != nullptr ? kCallUnreachable : kCallNoCallBack;
 }
 
-IncomingCall CheckIncomingCall(const char* echoUrl, const char* internetAddress) {
+IncomingCall CheckIncomingCall(const char* echoUrl, const char* internetAddress,
+                               long long deadline) {
     if (internetAddress == nullptr) {
         return kCallNoInternet;
     }
@@ -91,11 +92,13 @@ IncomingCall CheckIncomingCall(const char* echoUrl, const char* internetAddress)
     char url[256];
     CallBackUrl(echoUrl, token, url, sizeof(url));
 
-    CallAnswer answer = {listener, request, reply, kCallBackMs, false, {}, nullptr};
+    int window = (int)(DeadlineWithin(kCallBackMs, deadline) - SteadyMilliseconds());
+    CallAnswer answer = {listener, request, reply, window, false, {}, nullptr};
     IncomingCall verdict = kCallNoCallBack;
     if (StartAnswering(&answer)) {
         HttpResponse response = {nullptr, nullptr, 0};
-        bool asked = HttpExchangeWithin(kCallBackMs, url, nullptr, nullptr, 0, &response) == 0;
+        bool asked =
+            window > 0 && HttpExchangeWithin(window, url, nullptr, nullptr, 0, &response) == 0;
         bool answered = FinishAnswering(&answer);
         verdict = asked ? JudgeCallBackPage(StatusOf(&response), response.body, answered)
                         : kCallNoCallBack;

@@ -19,8 +19,10 @@ const unsigned short kCallPort = 1720;
 
 // echoUrl is the echo page's URL in the program's form; the call-back page
 // is asked on its host and port. internetAddress is null when the Internet
-// lookup failed, and then nothing is asked. Takes about 4 s at most.
-IncomingCall CheckIncomingCall(const char* echoUrl, const char* internetAddress);
+// lookup failed, and then nothing is asked. Takes about 4 s at most, and
+// is over by deadline (a moment of SteadyMilliseconds) in any case.
+IncomingCall CheckIncomingCall(const char* echoUrl, const char* internetAddress,
+                               long long deadline);
 
 // The call-back page's answer (its HTTP status, its body or null when none
 // came) judged: its verdict counts only when this run answered the call

@@ -58,7 +58,7 @@ Timed TimedExchange(const std::string& url, HttpResponse* response,
 // here and asks the peer's call-back page.
 Timed TimedCallBack(const std::string& echoUrl) {
     auto start = std::chrono::steady_clock::now();
-    int verdict = CheckIncomingCall(echoUrl.c_str(), "127.0.0.1");
+    int verdict = CheckIncomingCall(echoUrl.c_str(), "127.0.0.1", SteadyMilliseconds() + 60000);
     return {verdict, MsSince(start)};
 }
 
