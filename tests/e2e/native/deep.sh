@@ -29,9 +29,12 @@ windows=${MARVOLY_E2E_WINE_RUN:+yes}
 
 # The H.323 signalling columns: whether TCP 1720 gets out (and UDP 1719
 # with it), and what the path does to the Setup: none (passes unchanged, no
-# call-back let in), open (unchanged, the H.245 call-back let in), rewrites
-# (addresses rewritten, call-back let in), mangled (another byte changed),
-# null (not known, as 1720 does not get out).
+# call-back let in), open (unchanged, both the H.245 call-back and the
+# control call let in: the path lets connections in), pinholes (unchanged,
+# the H.245 call-back let in and the control call not), rewrites (addresses
+# rewritten, the H.245 call-back let in), mangled (another byte changed, on
+# an open path), null (not known, as 1720 does not get out). The readiness
+# answer "alg" follows from it.
 # The UDP column: what the media path finds, as udp_json says; - where
 # the row is about something else.
 # scenario   network  router    echo   mapping     double NAT  incoming calls  note out alg  udp
@@ -53,11 +56,12 @@ rogue-huge   nat      huge      js     none        unknown     unreachable     1
 rogue-host   nat      elsewhere js     none        unknown     unreachable     101  yes none -
 silent-peer  routed   silent    js     none        unknown     reachable       100  yes open -
 alg          nat      helper    js     none        unknown     unreachable     101  yes rewrites nat
-firewall-alg routed   helper-fw js     none        unknown     unreachable     100  yes open -
+firewall-alg routed   helper-fw js     none        unknown     unreachable     100  yes pinholes -
 1720-dropped nat      drop-out  js     none        unknown     unreachable     101  no  null nat
 mangled      routed   mangle    js     none        unknown     reachable       100  yes mangled -
 random       random   -         js     none        unknown     unreachable     101  yes none random
 udp-dropped  nat      drop-udp  js     none        unknown     unreachable     101  yes none dropped
+trickles     nat      trickle   js     none        unknown     no-call-back    101  yes none -
 TABLE
 }
 
@@ -161,6 +165,15 @@ router_extra() {
     # A device on the LAN that answers discovery and then misbehaves: on the
     # router's own address, or on another host with a gateway's description.
     slow | huge) start_rogue "$router_extra" "$gateway" ;;
+    # The three slow answers at once: a description that trickles, a
+    # NAT-PMP question dropped, and a call-back page that trickles (the
+    # router sends the LAN's web requests to its own page).
+    trickle)
+        start_rogue trickle "$gateway"
+        in_netns "$router" iptables -A INPUT -p udp --dport 5351 -j DROP
+        in_netns "$router" iptables -t nat -A PREROUTING -i r0 -p tcp --dport 80 \
+            -j DNAT --to-destination "$gateway:8080"
+        ;;
     elsewhere) in_netns "$router" ip addr add "$lan.3/24" dev r0 && start_rogue elsewhere "$lan.3" ;;
     # A stranger that connects to the client's 1720 whenever it can and says
     # nothing. The echo host's first SYN of each run is dropped and its retry
@@ -235,16 +248,19 @@ start_echo() {
 # What the signalling probes found, as the JSON has it.
 signalling_json() {
     case "$2" in
-    none) alg='false, "opens_h245_pinhole": false, "altered_bytes": []' ;;
-    open) alg='false, "opens_h245_pinhole": true, "altered_bytes": []' ;;
-    rewrites) alg='true, "opens_h245_pinhole": true, "altered_bytes": []' ;;
-    mangled) alg='false, "opens_h245_pinhole": true, "altered_bytes": [6]' ;;
-    null) alg='null, "opens_h245_pinhole": null, "altered_bytes": null' ;;
+    none) alg='false, "opens_h245_pinhole": false, "altered_bytes": [], "inbound_open": false' ;;
+    open) alg='false, "opens_h245_pinhole": false, "altered_bytes": [], "inbound_open": true' ;;
+    pinholes) alg='false, "opens_h245_pinhole": true, "altered_bytes": [], "inbound_open": false' ;;
+    rewrites) alg='true, "opens_h245_pinhole": true, "altered_bytes": [], "inbound_open": false' ;;
+    mangled) alg='false, "opens_h245_pinhole": false, "altered_bytes": [6], "inbound_open": true' ;;
+    null) alg='null, "opens_h245_pinhole": null, "altered_bytes": null, "inbound_open": null' ;;
     esac
+    answer=$2
+    case "$2" in open | mangled) answer=none ;; null) answer=unknown ;; esac
     fact=true gatekeeper=true
     [ "$1" = yes ] || fact=false gatekeeper=false
     [ "$3" != dropped ] || gatekeeper=false
-    echo "$fact {\"rewrites_addresses\": $alg} $gatekeeper"
+    echo "$fact {\"rewrites_addresses\": $alg} $gatekeeper \"$answer\""
 }
 
 # What the media path found, as the JSON has it: passes, the mapped
@@ -356,6 +372,8 @@ run() {
             timeout 30 ip netns exec "$client" "$MARVOLY_E2E_PROGRAM" "--$1" --deep \
             >"$rig_dir/$1" 2>"$rig_dir/$1.err" || status=$?
         bound=10000
+        # The worst case of all, within the whole check's bound.
+        [ "$scenario" != trickles ] || bound=12000
     fi
     took=$((($(date +%s%N) - started) / 1000000))
     peak=$(tail -n 1 "$rig_dir/$1.kib")
@@ -392,8 +410,8 @@ expect "double_nat" "$(json_key "$rig_dir/json" double_nat)" "$(double_json "$wa
 expect "inbound_tcp_1720 and its reason" \
     "$(json_key "$rig_dir/json" inbound_tcp_1720) $(json_key "$rig_dir/json" inbound_tcp_1720_reason)" \
     "$(incoming_json "$want_incoming")"
-expect "tcp_1720_out, h323_alg, gatekeeper_udp_1719" \
-    "$(json_key "$rig_dir/json" tcp_1720_out) $(json_key "$rig_dir/json" h323_alg) $(json_key "$rig_dir/json" gatekeeper_udp_1719)" \
+expect "tcp_1720_out, h323_alg, gatekeeper_udp_1719, the ALG answer" \
+    "$(json_key "$rig_dir/json" tcp_1720_out) $(json_key "$rig_dir/json" h323_alg) $(json_key "$rig_dir/json" gatekeeper_udp_1719) $(json_key "$rig_dir/json" readiness | python3 -c 'import json, sys; print(json.dumps(json.load(sys.stdin)["alg"]["answer"]))')" \
     "$(signalling_json "$want_out" "$want_alg" "$want_udp")"
 if [ "$want_udp" != - ]; then
     expect "udp" "$(json_key "$rig_dir/json" udp)" "$(udp_json "$want_udp")"

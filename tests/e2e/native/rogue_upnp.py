@@ -2,7 +2,9 @@
 # every discovery search on the LAN address ADDRESS and serves its
 # description at http://ADDRESS:5000/ as MODE says: slow (a byte every 4 s,
 # without end), huge (200 MiB), or elsewhere (a gateway device's, from a host
-# that is not the default gateway).
+# that is not the default gateway); trickle is slow, and also an echo page on
+# port 8080 (where the router sends the LAN's port 80) that answers the
+# address page at once and the call-back page a byte every 4 s.
 import http.server
 import re
 import socket
@@ -23,7 +25,7 @@ class Description(http.server.BaseHTTPRequestHandler):
     def do_GET(self):
         self.send_response(200)
         self.end_headers()
-        while mode == "slow":
+        while mode in ("slow", "trickle"):
             self.wfile.write(b"<")
             self.wfile.flush()
             time.sleep(4)
@@ -31,8 +33,21 @@ class Description(http.server.BaseHTTPRequestHandler):
             self.wfile.write(b" " * 65536 if mode == "huge" else GATEWAY)
 
 
-server = http.server.ThreadingHTTPServer((address, 5000), Description)
-threading.Thread(target=server.serve_forever, daemon=True).start()
+class EchoPage(http.server.BaseHTTPRequestHandler):
+    def do_GET(self):
+        self.send_response(200)
+        self.end_headers()
+        if self.path.startswith("/firewall/ip.tpl"):
+            self.wfile.write(b"<html><body>11.84.0.1</body></html>\n")
+        while self.path.startswith("/firewall/reach.tpl"):
+            self.wfile.write(b"<")
+            self.wfile.flush()
+            time.sleep(4)
+
+
+for port, handler in [(5000, Description)] + [(8080, EchoPage)] * (mode == "trickle"):
+    server = http.server.ThreadingHTTPServer(("0.0.0.0" if port == 8080 else address, port), handler)
+    threading.Thread(target=server.serve_forever, daemon=True).start()
 search = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
 search.bind(("", 1900))
 group = socket.inet_aton("239.255.255.250") + socket.inet_aton(address)
