@@ -29,14 +29,10 @@ void ShowLookup(bool found, const char* address, UINT failureId, char* field, in
 
 // Whether the note says the machine is behind a translating router.
 Fact BehindNatOf(UINT noteId) {
-    switch (noteId) {
-    case IDS_BEHIND_FIREWALL:
-        return kFactYes;
-    case IDS_NOT_BEHIND_FIREWALL:
-        return kFactNo;
-    default:
-        return kFactUnknown;
+    if (noteId == IDS_BEHIND_FIREWALL || noteId == IDS_NOT_BEHIND_FIREWALL) {
+        return noteId == IDS_BEHIND_FIREWALL ? kFactYes : kFactNo;
     }
+    return kFactUnknown;
 }
 
 } // namespace

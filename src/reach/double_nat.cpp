@@ -7,14 +7,8 @@
 #include "reach/port_mapping.h"
 
 const char* PortMappingName(PortMappingProtocol protocol, bool json) {
-    switch (protocol) {
-    case kPortMappingUpnp:
-        return json ? "upnp" : "UPnP";
-    case kPortMappingNatPmp:
-        return json ? "nat-pmp" : "NAT-PMP";
-    default:
-        return nullptr;
-    }
+    const char* const names[][2] = {{nullptr, nullptr}, {"UPnP", "upnp"}, {"NAT-PMP", "nat-pmp"}};
+    return names[protocol][json ? 1 : 0];
 }
 
 Fact JudgeDoubleNat(const PortMapping* mapping, const char* internetAddress) {

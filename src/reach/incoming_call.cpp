@@ -44,18 +44,15 @@ int StatusOf(const HttpResponse* response) {
 } // namespace
 
 const char* IncomingCallReason(IncomingCall call) {
-    switch (call) {
-    case kCallPortInUse:
-        return "port 1720 in use on this machine";
-    case kCallNoCallBack:
-        return "the echo service cannot call back";
-    case kCallNoInternet:
-        return "the Internet lookup failed";
-    case kCallRateLimited:
-        return "the echo service refused: too many checks from this address, try again in a minute";
-    default:
-        return nullptr;
-    }
+    const char* const reasons[] = {
+        nullptr,
+        nullptr,
+        "port 1720 in use on this machine",
+        "the echo service cannot call back",
+        "the Internet lookup failed",
+        "the echo service refused: too many checks from this address, try again in a minute",
+    };
+    return reasons[call];
 }
 
 IncomingCall JudgeCallBackPage(int status, const char* body, bool answered) {

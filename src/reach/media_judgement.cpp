@@ -61,29 +61,14 @@ void MeasureOrder(const StunTransaction* requests, const int* order, int receive
 } // namespace
 
 const char* BehaviourName(Behaviour behaviour) {
-    switch (behaviour) {
-    case kEndpointIndependent:
-        return "endpoint-independent";
-    case kAddressDependent:
-        return "address-dependent";
-    case kAddressAndPortDependent:
-        return "address-and-port-dependent";
-    default:
-        return nullptr;
-    }
+    const char* const names[] = {nullptr, "endpoint-independent", "address-dependent",
+                                 "address-and-port-dependent"};
+    return names[behaviour];
 }
 
 const char* MediaGradeName(MediaGrade grade) {
-    switch (grade) {
-    case kMediaGood:
-        return "good";
-    case kMediaFair:
-        return "fair";
-    case kMediaPoor:
-        return "poor";
-    default:
-        return nullptr;
-    }
+    const char* const names[] = {nullptr, "good", "fair", "poor"};
+    return names[grade];
 }
 
 const struct sockaddr_in* MappedAddress(const StunTransaction* test) {

@@ -82,9 +82,7 @@ struct DeepCase {
     const char* external;
     Fact doubleNatFact;
     IncomingCall call;
-    const char* mapping;
-    const char* doubleNat;
-    const char* incoming;
+    const char* lines[3]; // port mapping, double NAT, incoming calls, as written
     const char* json;
     const char* unasked = nullptr; // why the router was not asked, where it was not
 };
@@ -152,9 +150,9 @@ TEST(DeepReport, EachFactAsWritten) {
         deep.incomingCall = test.call;
         ReadinessFacts nothing = {};
         JudgeReadiness(&nothing, &deep.readiness);
-        EXPECT_EQ(std::string("Port mapping:         ") + test.mapping +
-                      "\nDouble NAT:           " + test.doubleNat +
-                      "\nIncoming calls:       " + test.incoming + "\n",
+        EXPECT_EQ(std::string("Port mapping:         ") + test.lines[0] +
+                      "\nDouble NAT:           " + test.lines[1] +
+                      "\nIncoming calls:       " + test.lines[2] + "\n",
                   Written(&deep, false));
         if (test.json != nullptr) {
             EXPECT_EQ(test.json, Written(&deep, true));
