@@ -24,16 +24,25 @@ client() {
 }
 
 # from; message: hex pieces sent 0.5 s apart, - for none, or the Setup from
-# ADDRESS naming H.245 port PORT (setup/ADDRESS/PORT); callee; the verdict
-# after the echo of the message, or closed for no answer at all; the bound.
+# ADDRESS naming H.245 port PORT, with the line "control CONTROL" in the
+# same piece when one is named (setup/ADDRESS/PORT[/CONTROL]); callee; the
+# verdicts after the echo of the message (h245[,control]), or closed for no
+# answer at all; the bound.
 while read -r from message callee verdict within; do
+    line=
     case "$message" in
-    setup/*) bytes=$("$driver" setup "$(echo "$message" | cut -d/ -f2)" "${message##*/}") ;;
+    setup/*)
+        IFS=/ read -r _ address port control <<EOF
+$message
+EOF
+        bytes=$("$driver" setup "$address" "$port")
+        [ -z "$control" ] || line=$(printf 'control %s\n' "$control" | od -An -tx1 | tr -d ' \n')
+        ;;
     -) bytes= ;;
     *) bytes=$message ;;
     esac
-    client tcp "$from" "$bytes" "$callee" >"$rig_dir/answer"
-    expected=$(printf 'echo %s\nh245 %s' "$(echo "$bytes" | tr -d ,)" "$verdict")
+    client tcp "$from" "$bytes$line" "$callee" >"$rig_dir/answer"
+    expected=$(printf 'echo %s\nh245 %s' "$(echo "$bytes" | tr -d ,)" "$(echo "$verdict" | sed 's/,/\ncontrol /')")
     [ "$verdict" != closed ] || expected=
     expect "$message from $from to $callee" "$(sed '$d' "$rig_dir/answer")" "$expected"
     took=$(sed -n 's/^closed //p' "$rig_dir/answer")
@@ -48,6 +57,13 @@ done <<'CASES'
 192.0.2.14 setup/192.0.2.14/40001 none    unreached 1000
 192.0.2.15 setup/192.0.2.15/1000  answer  not-tried 1000
 127.0.0.2  setup/127.0.0.2/40001  answer  not-tried 1000
+192.0.2.21 setup/192.0.2.21/40001/40002 answer reached,reached     1000
+192.0.2.22 setup/192.0.2.22/40001/40003 answer reached,unreached   1000
+192.0.2.23 setup/192.0.2.23/40001/04002 answer reached,not-tried   1000
+192.0.2.23 setup/192.0.2.23/40001/1023  answer reached,not-tried   1000
+192.0.2.23 setup/192.0.2.23/40001/65536 answer reached,not-tried   1000
+192.0.2.24 setup/192.0.2.24/40001/40002 silent unreached,unreached 3500
+127.0.0.3  setup/127.0.0.3/40001/40002  answer not-tried,not-tried 1000
 192.0.2.16 0300000801020304       answer  not-tried 1000
 192.0.2.17 0400000801020304       none    closed    500
 192.0.2.17 0301000801020304       none    closed    500

@@ -8,19 +8,27 @@ import time
 
 SERVER = "192.0.2.1"
 TOKEN = b"00112233445566778899aabbccddeeff\n"  # the Setups' conferenceID
+REPLY = b"HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\nContent-Length: 33\r\n\r\n" + TOKEN
 
 
-# FROM's port 40001 while FROM sends to 1720. Once called: answer sends
-# the token back when it heard it, babble 300 bytes without it, trickle a
-# byte every half second, silent nothing; none does not listen. All but
-# answer hold the call 5 s more.
+# FROM's ports 40001 and 40002 while FROM sends to 1720, each called at
+# most once. Once called: answer sends, as marvoly does on both, an HTTP
+# answer with the token when what it heard held it; babble 300 bytes
+# without it, trickle a byte every half second, silent nothing; none does
+# not listen. All but answer hold the call 5 s more.
 def callee(address, behaviour, ready):
-    with socket.create_server((address, 40001)) as listener, contextlib.suppress(OSError):
+    listeners = [socket.create_server((address, port)) for port in (40001, 40002)]
+    for listener in listeners:
         listener.settimeout(6)
-        ready.set()
+        threading.Thread(target=called, args=(listener, behaviour), daemon=True).start()
+    ready.set()
+
+
+def called(listener, behaviour):
+    with listener, contextlib.suppress(OSError):
         call = listener.accept()[0]
-        heard = call.recv(64)
-        steps = {"answer": [(0, TOKEN if heard == TOKEN else b"")], "babble": [(0, b"x" * 300)],
+        heard = call.recv(256)
+        steps = {"answer": [(0, REPLY if TOKEN.strip() in heard else b"")], "babble": [(0, b"x" * 300)],
                  "trickle": [(0.5, b"x")] * 10}.get(behaviour, [])
         for delay, data in steps + [(0 if behaviour == "answer" else 5, b"")]:
             time.sleep(delay)
