@@ -2,8 +2,13 @@
 service rigs' per-source limits (run as root in the rig's namespace):
   forge udp|syn DEST PORT COUNT [PAYLOAD_HEX]   one packet from each of
       COUNT random public sources
+  fill [IP_PREFIX] FAMILY TABLE SET udp|syn DEST PORT [PAYLOAD_HEX]
+      forges until nft's SET (through "ip IP_PREFIX nft" when given) is
+      full, within 20 rounds; the path drops some of a burst
   ask FROM DEST PORT COUNT PAYLOAD_HEX          COUNT datagrams from FROM,
       then prints how many were answered within a second of the last"""
+import json
+import subprocess
 import random
 import socket
 import struct
@@ -72,4 +77,22 @@ def drain(client):
     return got
 
 
-{"forge": forge, "ask": ask}[sys.argv[1]](*sys.argv[2:])
+def elements(nft, family, table, name):
+    listing = subprocess.run(nft + ["-j", "list", "set", family, table, name], check=True,
+                             capture_output=True, timeout=20).stdout
+    found = [item["set"] for item in json.loads(listing)["nftables"] if "set" in item][0]
+    return len(found.get("elem", [])), found["size"]
+
+
+def fill(*args):
+    nft = ["ip"] + args[0].split() + ["nft"] if args[0].startswith("netns") else ["nft"]
+    family, table, name, *packets = args[1:] if nft != ["nft"] else args
+    for _ in range(20):
+        held, size = elements(nft, family, table, name)
+        if held >= size:
+            return
+        forge(packets[0], packets[1], packets[2], size - held + 1000, *packets[3:])
+    sys.exit("the set %s did not fill" % name)
+
+
+{"forge": forge, "fill": fill, "ask": ask}[sys.argv[1]](*sys.argv[2:])

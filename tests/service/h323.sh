@@ -92,8 +92,8 @@ expect "of 20 at once: refused, closed at once, closed" "$(cat "$rig_dir/flood")
 
 # Five addresses of one /24, four silent connections each: 16 are held,
 # until the Setup's 2 s are up, and then the network is served again.
-client flood "$(seq -s, -f 198.51.100.%g 1 5)" 4 3 >"$rig_dir/flood" &
-sleep 2.3
+client flood "$(seq -s, -f 198.51.100.%g 1 5)" 4 3.5 >"$rig_dir/flood" &
+sleep 2.7
 client tcp 198.51.100.1 "$(setup 198.51.100.1)" answer | grep -qx 'h245 reached' ||
     fail "the /24 was not served once its silent connections were cut"
 wait $!
@@ -113,9 +113,13 @@ echo "ok: a streaming caller grew the worker by $grown MiB"
 # The call-back socket: no other user may reach it, and what nginx itself
 # tells it is checked again (address port, as told).
 socket=$rig_dir/echo/run/h245.sock
-! setpriv --reuid=daemon --regid=daemon --clear-groups python3 -c \
-    'import socket, sys; socket.socket(socket.AF_UNIX).connect(sys.argv[1])' "$socket" 2>/dev/null ||
-    fail "another user reached the call-back socket"
+expect "another user connecting to the call-back socket" "$(cd / && setpriv --reuid=daemon \
+    --regid=daemon --clear-groups /usr/bin/python3 -c 'import socket, sys
+try:
+    socket.socket(socket.AF_UNIX).connect(sys.argv[1])
+    print("connected")
+except OSError as e:
+    print(type(e).__name__)' "$socket")" PermissionError
 while read -r address port called; do
     expect "an order to $address $port" "$(client order "$socket" "$address" "$port")" "$called"
 done <<'CASES'
@@ -136,8 +140,8 @@ expect "the answer to a short datagram" "$(client udp 192.0.2.11 001122334455667
 # Setup from a new source is refused. Last: the forged sources stay.
 datagram=00112233445566778899aabbccddeeff
 expect "answers to 100 datagrams" "$(python3 "$here/forge.py" ask 192.0.2.50 192.0.2.1 1719 100 $datagram)" 20
-python3 "$here/forge.py" forge udp 192.0.2.1 1719 67000 $datagram
-python3 "$here/forge.py" forge syn 192.0.2.1 1720 67000
+python3 "$here/forge.py" fill ip marvoly_h323 gatekeeper_askers udp 192.0.2.1 1719 $datagram
+python3 "$here/forge.py" fill ip marvoly_h323 callers syn 192.0.2.1 1720
 answered=$(python3 "$here/forge.py" ask 192.0.2.51 192.0.2.1 1719 100 $datagram)
 [ "$answered" -le 20 ] || fail "with the set full, $answered of 100 datagrams were answered"
 echo "ok: with the set full, $answered of 100 datagrams answered"
