@@ -141,10 +141,12 @@ expect "the answer to a short datagram" "$(client udp 192.0.2.11 001122334455667
 datagram=00112233445566778899aabbccddeeff
 expect "answers to 100 datagrams" "$(python3 "$here/forge.py" ask 192.0.2.50 192.0.2.1 1719 100 $datagram)" 20
 python3 "$here/forge.py" fill ip marvoly_h323 gatekeeper_askers udp 192.0.2.1 1719 $datagram
+python3 "$here/forge.py" forge udp 192.0.2.1 1719 1000 $datagram
 answered=$(python3 "$here/forge.py" ask 192.0.2.51 192.0.2.1 1719 100 $datagram)
 [ "$answered" -le 20 ] || fail "with the set full, $answered of 100 datagrams were answered"
 echo "ok: with the set full, $answered of 100 datagrams answered"
 python3 "$here/forge.py" fill ip marvoly_h323 callers syn 192.0.2.1 1720
+python3 "$here/forge.py" forge syn 192.0.2.1 1720 1000 # the shared allowance spent again
 refused=$(client flood "$(seq -s, -f 192.0.2.%g 52 57)" 1 0.5 | cut -d' ' -f1)
 [ "$refused" -ge 5 ] || fail "with the set full, only $refused of 6 new sources were refused"
 echo "ok: with the set full, $refused of 6 new sources refused"
