@@ -25,6 +25,8 @@ clients=${3-32}
 rounds=${4-3}
 rig_begin "$here/../build/bench-h323"
 ip addr add 192.0.2.1/24 dev lo
+# The callers, a /24 each (bench_h323_load).
+ip route add local 198.18.0.0/16 dev lo
 rig_own nginx "$rig_dir/echo"
 MARVOLY_NGINX_WORKERS=1 MARVOLY_NGINX_CONNECTIONS=4096 h323_echo_start "$rig_dir/echo" ||
     fail "nginx did not start"

@@ -4,10 +4,11 @@
 //   bench_h323_load SECONDS CLIENTS called|not-called
 //
 // CLIENTS clients send Setups one after another to 192.0.2.1:1720 for
-// SECONDS, each from an address of its own among 192.0.2.10 and up (the
-// block lets four connections of one address in at once; called: each
-// answers the call-back on its own H.245 port with the token) or among
-// 127.0.0.2 and up (not-called: the service may not call those). One
+// SECONDS, four to an address, each address in a /24 of its own (the
+// block lets four connections of one address and 16 of one /24 in at
+// once): 198.18.N.10 (called: each answers the call-back on its own H.245
+// port with the token) or 127.0.N.2 (not-called: the service may not call
+// those). One
 // thread, one epoll set. Prints "KIND exchanges/s p50 p99" (milliseconds);
 // a wrong answer ends it with a failure.
 #include <arpa/inet.h>
@@ -148,8 +149,7 @@ int main(int argc, char** argv) {
     g_poll = epoll_create1(0);
     for (size_t i = 0; i < g_clients.size(); ++i) {
         char dotted[16];
-        std::snprintf(dotted, sizeof(dotted), called ? "192.0.2.%zu" : "127.0.0.%zu",
-                      (called ? 10 : 2) + i / 4);
+        std::snprintf(dotted, sizeof(dotted), called ? "198.18.%zu.10" : "127.0.%zu.2", i / 4);
         Client* c = &g_clients[i];
         c->from = Address(dotted, 0);
         SetupFields fields = {c->from.sin_addr.s_addr, (unsigned short)(40001 + i), 40002, {}, {}};

@@ -45,6 +45,7 @@
 const kMessageLimit = 1024;
 const kReplyLimit = 256;
 const kCallBackMs = 3000;
+const kControlLimit = 16; // "control 65535\n" and a little more
 const kShortestDatagram = 16; // "255.255.255.255\n"
 
 // --- the Setup echo (port 1720)
@@ -65,7 +66,7 @@ function readSetup(s) {
         const length = messageLength(data);
         if (length < 0) {
             s.deny();
-        } else if (length > 0 && data.length >= length) {
+        } else if (length > 0 && data.length >= length && afterMessage(data, length) !== null) {
             s.done();
         }
     });
@@ -98,52 +99,118 @@ function setupFields(m) {
     return {port: m.readUInt16BE(a + 5), token: m.slice(a + 9, a + 25).toString('hex')};
 }
 
+// A port the calls may go to, written in decimal without a leading zero:
+// never below 1024, where the caller's own services are.
+function callablePort(text) {
+    return /^[1-9][0-9]{3,4}$/.test(text) && Number(text) >= 1024 && Number(text) <= 65535;
+}
+
+// The bytes after the message, once they are all in: none, or the control
+// line with its newline, or more than a line's worth (a bad one); null
+// while a line may still be coming.
+function afterMessage(data, length) {
+    const rest = data.slice(length);
+    const whole = rest.length === 0 || rest.length > kControlLimit || rest.indexOf('\n') >= 0;
+    return whole ? rest : null;
+}
+
+// The control line's port: 0 without a line, -1 for one that is not
+// "control PORT\n" with a port that may be called.
+function controlPort(rest) {
+    if (rest.length === 0) {
+        return 0;
+    }
+    const line = /^control ([0-9]+)\n/.exec(rest.slice(0, kControlLimit).toString());
+    return line !== null && callablePort(line[1]) ? Number(line[1]) : -1;
+}
+
 // What the call-back server below is told: the caller's own address, the
 // port and the token; null when no call is to be made.
-function callBackOrder(s, message) {
-    const fields = setupFields(message);
+function callBackOrder(s, fields) {
     if (s.variables.marvoly_callable !== '1' || fields === null || fields.port < 1024) {
         return null;
     }
     return s.variables.remote_addr + ' ' + fields.port + ' ' + fields.token + '\n';
 }
 
-// The echo at once; then the call-back's verdict: "reached" as soon as the
-// call-back server says the caller answered, "unreached" when it closes
-// without, or at 3 s. A call-back server still there is then told to end
-// the call, and its close ends this connection.
+// One verdict of one Setup's calls; once every line wanted has one, they
+// go out together. A call-back server still there is then told to end the
+// call, and its close ends this connection.
+function settle(call, name, verdict) {
+    if (call.over || call.verdicts[name] !== undefined) {
+        return;
+    }
+    call.verdicts[name] = verdict;
+    if (call.names.some((line) => call.verdicts[line] === undefined)) {
+        return;
+    }
+    call.over = true;
+    clearTimeout(call.timer);
+    call.s.sendDownstream(call.names.map((line) => line + ' ' + call.verdicts[line] + '\n').join(''),
+                          {flush: true});
+    if (!call.closed) {
+        call.s.sendUpstream('end\n', {flush: true});
+    }
+}
+
+function settleAll(call, verdict) {
+    call.names.forEach((line) => settle(call, line, verdict));
+}
+
+// The control call, an HTTP GET of the token from the caller's own
+// address at the control line's port; the H.245 call follows it (a call
+// over the socket ends this connection when it ends, so it goes last).
+function callControl(call, port, token, order) {
+    const url = 'http://' + call.s.variables.remote_addr + ':' + port + '/marvoly/' + token;
+    ngx.fetch(url, {buffer_size: kReplyLimit, max_response_body_size: kReplyLimit})
+        .then((reply) => reply.text())
+        .then((text) => text.indexOf(token) >= 0, () => false)
+        .then((reached) => {
+            settle(call, 'control', reached ? 'reached' : 'unreached');
+            if (!call.over) {
+                call.s.sendUpstream(order, {flush: true});
+            }
+        });
+}
+
+// The echo at once; then the calls, and their verdicts at 3 s at the
+// latest: "reached" as soon as the callee answered, "unreached" when the
+// call ends without.
+function startCalls(call, data) {
+    const length = messageLength(data);
+    const message = data.slice(0, length);
+    const fields = setupFields(message);
+    const order = callBackOrder(call.s, fields);
+    const port = controlPort(data.slice(length));
+    call.names = port === 0 ? ['h245'] : ['h245', 'control'];
+    call.s.sendDownstream('echo ' + message.toString('hex') + '\n', {flush: true});
+    if (order === null) {
+        settleAll(call, 'not-tried');
+        return;
+    }
+    call.timer = setTimeout(() => settleAll(call, 'unreached'), kCallBackMs);
+    if (port > 0) {
+        callControl(call, port, fields.token, order);
+        return;
+    }
+    settle(call, 'control', 'not-tried');
+    call.s.sendUpstream(order, {flush: true});
+}
+
 function answerSetup(s) {
-    let asked = false;
-    let answered = false;
-    let timer = null;
-    const answer = (verdict, closed) => {
-        answered = true;
-        clearTimeout(timer);
-        s.sendDownstream('h245 ' + verdict + '\n', {flush: true});
-        if (!closed) {
-            s.sendUpstream('end\n', {flush: true});
-        }
-    };
+    const call = {s: s, names: null, verdicts: {}, timer: null, over: false, closed: false};
     s.on('upstream', (data) => {
-        if (asked) {
-            return;
+        if (call.names === null) {
+            startCalls(call, data);
         }
-        asked = true;
-        const message = data.slice(0, messageLength(data));
-        const order = callBackOrder(s, message);
-        s.sendDownstream('echo ' + message.toString('hex') + '\n', {flush: true});
-        if (order === null) {
-            answer('not-tried', false);
-            return;
-        }
-        s.sendUpstream(order, {flush: true});
-        timer = setTimeout(() => answer('unreached', false), kCallBackMs);
     });
     s.on('downstream', (data, flags) => {
-        if (!answered && data.toString().indexOf('reached') >= 0) {
-            answer('reached', flags.last);
-        } else if (!answered && flags.last) {
-            answer('unreached', true);
+        call.closed = flags.last;
+        if (data.toString().indexOf('reached') >= 0) {
+            settle(call, 'h245', 'reached');
+        }
+        if (flags.last) {
+            settleAll(call, 'unreached');
         }
     });
 }
@@ -151,14 +218,20 @@ function answerSetup(s) {
 // --- the call-back (the server on this host's socket)
 
 // The order from the Setup echo: "ADDRESS PORT TOKEN\n"; "end\n" and
-// anything else close the connection.
+// anything else close the connection. The socket is nginx's alone, but
+// what it is told is checked as the Setup echo checked it all the same: a
+// caller that may be called ($marvoly_callable of that address), a port
+// that may be called.
 function readCallBack(s) {
     s.on('upstream', (data) => {
         if (data.indexOf('\n') < 0) {
             return;
         }
-        const order = /^([0-9]{1,3}(?:\.[0-9]{1,3}){3}) ([0-9]{4,5}) ([0-9a-f]{32})\n/.exec(data);
-        if (order === null || Number(order[2]) > 65535) {
+        const order = /^([0-9.]{7,15}) ([0-9]+) ([0-9a-f]{32})\n/.exec(data);
+        if (order !== null) {
+            s.variables.marvoly_caller_address = order[1];
+        }
+        if (order === null || !callablePort(order[2]) || s.variables.marvoly_callable !== '1') {
             s.deny();
             return;
         }

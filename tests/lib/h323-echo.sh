@@ -4,7 +4,8 @@
 #   h323_echo_require  skips (77) without nginx and its stream JavaScript module
 #   h323_echo_start DIR
 #       starts nginx as a daemon with prefix DIR and the block as shipped,
-#       but for its call-back socket, which lives in DIR; returns once TCP
+#       but for its call-back socket's folder, DIR/run, made as the shipped
+#       tmpfiles line makes it, for the workers' user (nobody); returns once TCP
 #       1720 of 127.0.0.1 takes a connection, within 10 s, or fails with
 #       error.log shown; nginx's own log is DIR/error.log. nginx_stop ends it.
 # shellcheck shell=sh
@@ -22,10 +23,12 @@ h323_echo_answers() {
 
 h323_echo_start() {
     mkdir -p "$1" && h323_echo_dir=$(cd "$1" && pwd) && nginx_stop "$h323_echo_dir" || return 1
-    # nginx's workers (nobody) reach the call-back socket in DIR.
+    # nginx's workers (nobody) reach the call-back socket's folder in DIR.
     chmod 711 "$h323_echo_dir" "$(dirname "$h323_echo_dir")"
     h323_echo_source=$rig_lib/../../service/echo
-    sed "s|unix:/run/marvoly-h245.sock|unix:$h323_echo_dir/h245.sock|" \
+    h323_echo_mode=$(awk '$2 == "/run/marvoly-h323" { print $3 }' "$h323_echo_source/marvoly-h323.tmpfiles")
+    install -d -m "$h323_echo_mode" -o nobody "$h323_echo_dir/run" || return 1
+    sed "s|unix:/run/marvoly-h323/|unix:$h323_echo_dir/run/|" \
         "$h323_echo_source/marvoly-h323.conf" >"$h323_echo_dir/marvoly-h323.conf"
     cp "$h323_echo_source/marvoly-h323.js" "$h323_echo_source/marvoly-callers.conf" "$h323_echo_dir/"
     cat >"$h323_echo_dir/nginx.conf" <<CONF

@@ -220,6 +220,13 @@ done <<'CASES'
 400 GET /firewall/ip.tpl HTTP/1.0 x\r\n\r\n
 400 GET /firewall/ip.tpl HTTP/1.0\r\nX: LONG\r\n\r\n
 CASES
+# Forged sources that fill the kernel's set of holders leave no address
+# unlimited: one the set cannot hold is refused.
+if [ "$kind" = direct ]; then
+    python3 "$here/forge.py" fill ip marvoly_echo holders syn 127.0.0.1 80
+    expect "connections held by a new address with the set full" \
+        "$(python3 "$here/hold.py" 127.0.0.8 "$server" 30)" 0
+fi
 for log in access.log error.log; do
     [ -f "$state/$log" ] || fail "no $log"
     ! grep -E '127\.0\.0\.|192\.0\.2\.|203\.0\.113\.|10\.0\.0\.' "$state/$log" || fail "$log names clients"
