@@ -3,7 +3,8 @@
 # and the media-path probe (src/reach/media_path.cpp), in a client
 # namespace behind a real router (tests/lib/stun.sh), in the cases that the
 # deep rig (tests/e2e/native/deep.sh) does not have: a lossy path, a server
-# with one address, a name that does not resolve, and the server itself.
+# with one address, a name that does not resolve, a server that lies
+# (stun_liar.py), and the server itself.
 # Wherever the probe finds a mapping and a filtering, coturn's own
 # natdiscovery, from the same client, must find the same; routed, the
 # server is also checked as shipped: its answers, CHANGE-REQUEST, a flood
@@ -28,6 +29,9 @@ routed        routed yes     10.84.0.2     endpoint-independent       endpoint-i
 one-address   routed yes     10.84.0.2     unknown                    unknown                    yes     whole
 lossy         loss   yes     203.0.113.254 endpoint-independent       address-and-port-dependent no      lossy
 unknown-name  routed unknown -             unknown                    unknown                    unknown none
+lie-other     routed yes     10.84.0.2     unknown                    unknown                    yes     whole
+lie-lan       routed yes     10.84.0.2     unknown                    unknown                    yes     whole
+lie-mapped    routed yes     -             unknown                    unknown                    unknown whole
 TABLE
 }
 
@@ -44,8 +48,30 @@ if [ "$scenario" = one-address ]; then # the first address only
     awk '!/^listening-ip=/ || !seen++' "$conf" >"$rig_dir/one.conf"
     conf=$rig_dir/one.conf
 fi
-stun_rig "$2" "$conf"
-server=$stun_primary
+# The lies of the lie- rows, each aimed at the router: its second outside
+# address on the server's own port, its LAN address, a multicast group.
+case "$scenario" in
+lie-other) lie=other=203.0.113.9:3478 ;;
+lie-lan) lie=other=10.84.0.1:3479 ;;
+lie-mapped) lie=mapped=224.0.0.1:3478 ;;
+*) lie= ;;
+esac
+if [ -n "$lie" ]; then
+    server=203.0.113.1
+    topology_net 10.84.0 203.0.113.254 "$server"
+    topology_sealed
+    netns_address "$router" r1 203.0.113.9/24
+    echo 'table ip victim { chain in { type filter hook prerouting priority -500;
+        meta l4proto udp ip daddr { 10.84.0.1, 203.0.113.9, 224.0.0.1 } counter; }; }' |
+        in_netns "$router" nft -f - || fail "the router's counter did not load"
+    timeout 20 ip netns exec "$echo_ns" python3 "$here/stun_liar.py" "$server:3478" "$lie" \
+        >"$rig_dir/liar" 2>&1 &
+    rig_own_pid $!
+    wait_until 50 grep -q ready "$rig_dir/liar" || fail "the liar did not start: $(cat "$rig_dir/liar")"
+else
+    stun_rig "$2" "$conf"
+    server=$stun_primary
+fi
 [ "$scenario" != unknown-name ] || server=stun.marvoly.invalid
 
 field() {
@@ -66,6 +92,13 @@ expect "mapped address" "${address:--}" "$mapped"
 case "$passes $mapping" in
 "yes unknown" | no* | unknown*) [ -n "$(field reason)" ] || fail "no reason for the unknowns" ;;
 esac
+if [ -n "$lie" ]; then # nothing went where the liar named, and the record says why
+    expect "datagrams aimed by the liar" \
+        "$(in_netns "$router" nft list chain ip victim in | sed -n 's/.*packets \([0-9]*\).*/\1/p')" 0
+    reason="the STUN server's second address may not be sent to"
+    [ "${lie%%=*}" = other ] || reason="the STUN server gave a mapped address that may not be sent to"
+    expect reason "$(field reason)" "$reason"
+fi
 # media SENT RECEIVED loss L rtt MEDIAN P95 jitter J reordered R grade G
 # shellcheck disable=SC2046 # the record's words
 set -- $(field media)
@@ -87,7 +120,7 @@ verdict() {
     found=$(sed -n "s/^NAT with \(.*\) $1!\$/\1/ip" "$rig_dir/discovery" | tr 'A-Z ' 'a-z-')
     echo "${found:-unknown}"
 }
-if [ "$media" = whole ]; then
+if [ "$media" = whole ] && [ -z "$lie" ]; then
     in_netns "$client" turnutils_natdiscovery -m -f "$server" >"$rig_dir/discovery"
     expect "natdiscovery's mapping" "$(verdict mapping)" "$mapping"
     expect "natdiscovery's filtering" "$(verdict filtering)" "$filtering"
