@@ -4,7 +4,9 @@
 
 #include "address/internet_address.h"
 #include "app/deep_report.h"
+#include "app/html_report.h"
 #include "app/report.h"
+#include "app/watch.h"
 #include "detect/detect_ids.h"
 #include "terminal/win32.h"
 
@@ -27,6 +29,11 @@ int StartCommand(const CommandProgram* program, int argc, char** argv, CommandLi
     if (!ReadCommandLine(argc, argv, command)) {
         std::fprintf(stderr, "%s: %s (see %s --help)\n", program->name, command->error,
                      program->name);
+        return kExitUsage;
+    }
+    if (command->htmlFile != nullptr && !HtmlFileWritable(command->htmlFile)) {
+        std::fprintf(stderr, "%s: the page cannot be written to '%s'\n", program->name,
+                     command->htmlFile);
         return kExitUsage;
     }
     if (command->help) {
@@ -65,12 +72,37 @@ void WriteJson(const DetectionReport* report, const DeepFacts* facts) {
     std::fputc('\n', stdout);
 }
 
+// The report as asked: the page, and the text or JSON unless the page is
+// all that was asked for.
+int WriteReports(const CommandProgram* program, const CommandLine* command,
+                 const DetectionReport* report, const DeepFacts* facts) {
+    if (command->htmlFile != nullptr && !WriteHtmlFile(command->htmlFile, report, facts, nullptr)) {
+        std::fprintf(stderr, "%s: the page could not be written to '%s'\n", program->name,
+                     command->htmlFile);
+        return kExitNotFound;
+    }
+    if (command->json) {
+        WriteJson(report, command->deep ? facts : nullptr);
+    } else if (command->report || command->htmlFile == nullptr) {
+        if (command->deep) {
+            WriteReadinessReport(stdout, facts);
+        }
+        WriteTextReport(stdout, report);
+        if (command->deep) {
+            WriteDeepTextReport(stdout, facts);
+        }
+    }
+    return ReportIsComplete(report) ? kExitFound : kExitNotFound;
+}
+
 } // namespace
 
 int RunReport(const CommandProgram* program, const CommandLine* command) {
     WSADATA socketInfo;
     DetectionReport report;
-    DeepFacts facts;
+    // With the round trips of every media request, too big for the stack
+    // of a program that also keeps a day of rounds: static.
+    static DeepFacts facts;
     if (WSAStartup(MAKEWORD(1, 1), &socketInfo) != 0) {
         std::fprintf(stderr, "%s: the socket layer cannot start\n", program->name);
         return kExitNotFound;
@@ -79,17 +111,7 @@ int RunReport(const CommandProgram* program, const CommandLine* command) {
     if (command->deep) {
         RunDeep(&report, command, &facts);
     }
+    int status = command->watchSeconds > 0 ? RunWatch(command, &report, &facts) : kCommandGoesOn;
     WSACleanup();
-    if (command->json) {
-        WriteJson(&report, command->deep ? &facts : nullptr);
-    } else {
-        if (command->deep) {
-            WriteReadinessReport(stdout, &facts);
-        }
-        WriteTextReport(stdout, &report);
-        if (command->deep) {
-            WriteDeepTextReport(stdout, &facts);
-        }
-    }
-    return ReportIsComplete(&report) ? kExitFound : kExitNotFound;
+    return status != kCommandGoesOn ? status : WriteReports(program, command, &report, &facts);
 }

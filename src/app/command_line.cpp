@@ -11,6 +11,17 @@ namespace {
 
 const char kEchoUrlOption[] = "--echo-url";
 const char kStunOption[] = "--stun";
+const char kHtmlOption[] = "--html";
+const char kWatchOption[] = "--watch";
+const int kWatchFloor = 10;
+const int kWatchCeiling = 86400;
+
+// A count of seconds in digits alone, or -1.
+int Seconds(const char* text) {
+    long value = std::strtol(text, nullptr, 10);
+    bool digits = text[0] != '\0' && std::strspn(text, "0123456789") == std::strlen(text);
+    return digits && std::strlen(text) <= 6 ? (int)value : -1;
+}
 
 bool Refuse(CommandLine* command, const char* format, ...) {
     va_list arguments;
@@ -80,6 +91,49 @@ const char* ValueOf(int argc, char** argv, int* i, const char* option) {
     return argv[++*i];
 }
 
+// --html FILE and --watch SECONDS; false for any other argument. A bad
+// value is refused in error.
+bool ReadPageOptions(int argc, char** argv, int* i, CommandLine* command) {
+    const char* file = ValueOf(argc, argv, i, kHtmlOption);
+    const char* seconds = file == nullptr ? ValueOf(argc, argv, i, kWatchOption) : nullptr;
+    if (file != nullptr) {
+        command->htmlFile = file;
+        if (file[0] == '\0') {
+            Refuse(command, "option '%s' needs a FILE", kHtmlOption);
+        }
+        return true;
+    }
+    if (seconds == nullptr) {
+        return false;
+    }
+    command->watchSeconds = Seconds(seconds);
+    if (command->watchSeconds < WatchFloor() || command->watchSeconds > kWatchCeiling) {
+        Refuse(command, "--watch takes %d to %d SECONDS, not '%s'", WatchFloor(), kWatchCeiling,
+               seconds);
+    }
+    return true;
+}
+
+bool CheckCombination(CommandLine* command) {
+    if (command->report && command->json) {
+        return Refuse(command, "--report and --json cannot be given together");
+    }
+    bool html = command->htmlFile != nullptr;
+    if (html && std::strcmp(command->htmlFile, "-") == 0 &&
+        (command->report || command->json || command->watchSeconds > 0)) {
+        return Refuse(command, "--html - writes the page where the report would go");
+    }
+    if (command->deep && command->watchSeconds > 0 && !html) {
+        return Refuse(command, "--watch repeats the quick facts only; --html adds the deep ones");
+    }
+    // The dialog has no place for the facts of --deep.
+    if (command->deep && !command->report && !command->json && !html) {
+        return Refuse(command, "--deep needs --report, --json or --html");
+    }
+    command->deep = command->deep || html;
+    return true;
+}
+
 } // namespace
 
 bool ReadCommandLine(int argc, char** argv, CommandLine* command) {
@@ -88,7 +142,11 @@ bool ReadCommandLine(int argc, char** argv, CommandLine* command) {
         const char* argument = argv[i];
         const char* url = ValueOf(argc, argv, &i, kEchoUrlOption);
         const char* stun = url == nullptr ? ValueOf(argc, argv, &i, kStunOption) : nullptr;
-        if (url != nullptr || stun != nullptr) {
+        if (url == nullptr && stun == nullptr && ReadPageOptions(argc, argv, &i, command)) {
+            if (command->error[0] != '\0') {
+                return false;
+            }
+        } else if (url != nullptr || stun != nullptr) {
             if (url != nullptr ? !TakeEchoUrl(url, command) : !TakeStunServer(stun, command)) {
                 return false;
             }
@@ -106,24 +164,27 @@ bool ReadCommandLine(int argc, char** argv, CommandLine* command) {
             return Refuse(command, "option '%s' needs a URL", kEchoUrlOption);
         } else if (Is(argument, kStunOption, nullptr)) {
             return Refuse(command, "option '%s' needs a HOST or HOST:PORT", kStunOption);
+        } else if (Is(argument, kHtmlOption, nullptr) || Is(argument, kWatchOption, nullptr)) {
+            return Refuse(command, "option '%s' needs %s", argument,
+                          argument[2] == 'h' ? "a FILE" : "SECONDS");
         } else if (argument[0] == '-') {
             return Refuse(command, "unknown option '%s'", argument);
         } else {
             return Refuse(command, "unexpected argument '%s'", argument);
         }
     }
-    if (command->report && command->json) {
-        return Refuse(command, "--report and --json cannot be given together");
-    }
-    // The dialog has no place for the facts of --deep.
-    if (command->deep && !command->report && !command->json) {
-        return Refuse(command, "--deep needs --report or --json");
-    }
-    return true;
+    return CheckCombination(command);
+}
+
+int WatchFloor() {
+    const char* floor = std::getenv("MARVOLY_WATCH_FLOOR");
+    int seconds = floor != nullptr ? Seconds(floor) : -1;
+    return seconds > 0 && seconds < kWatchFloor ? seconds : kWatchFloor;
 }
 
 void PrintUsage(const char* name, const char* plainRun, const char* builtInUrl) {
-    std::printf("Usage: %s [--report | --json] [--deep] [--echo-url URL] [--stun HOST[:PORT]]\n"
+    std::printf("Usage: %s [--report | --json] [--deep] [--html FILE] [--watch SECONDS]\n"
+                "       [--echo-url URL] [--stun HOST[:PORT]]\n"
                 "       %s --help | --version\n"
                 "\n"
                 "Tells whether this machine is behind a firewall or an address-translating\n"
@@ -136,6 +197,11 @@ void PrintUsage(const char* name, const char* plainRun, const char* builtInUrl) 
                 "                  router's port mapping, double NAT, TCP port 1720 both\n"
                 "                  ways, its H.323 ALG, UDP and how the router maps it, and\n"
                 "                  a call's packets (about 10 s more at most)\n"
+                "  --html FILE     also writes the facts of --deep as a page to look at\n"
+                "                  (- for standard output)\n"
+                "  --watch SECONDS repeats the media probe, the Internet address and TCP\n"
+                "                  1720 and UDP out every SECONDS (at least 10), a line\n"
+                "                  each, until Ctrl-C; then a summary\n"
                 "  --echo-url URL  ask this address-echo page instead of\n"
                 "                  %s\n"
                 "  --stun HOST[:PORT]  the STUN server of --deep (the echo page's host,\n"

@@ -11,12 +11,18 @@ struct CommandLine {
     bool version;                  // --version, -V
     const char* echoUrl;           // --echo-url; null for the built-in page
     const char* stunServer;        // --stun; null for the echo page's host
+    const char* htmlFile;          // --html, "-" for standard output; null for none
+    int watchSeconds;              // --watch; 0 for one run
     char error[kCommandErrorSize]; // what was wrong, when reading failed
 };
 
 // False for a usage error (an unknown option, an argument too many, an
 // option without its value, a URL that names no HTTP host, --report with
-// --json, --deep without either), with the problem in error.
+// --json, --deep without either or --html, a --watch below its floor),
+// with the problem in error. --html implies --deep.
+// The fewest seconds between --watch's rounds: 10, or for tests the
+// environment's MARVOLY_WATCH_FLOOR when that is less.
+int WatchFloor();
 bool ReadCommandLine(int argc, char** argv, CommandLine* command);
 
 // The usage text of the program that users call name, ending its first

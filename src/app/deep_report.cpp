@@ -17,7 +17,7 @@ const char* OrUnknown(const char* text) {
     return text != nullptr ? text : "unknown";
 }
 
-void WriteIncomingCall(std::FILE* out, IncomingCall call) {
+void WriteIncomingCall(ReportLines* out, IncomingCall call) {
     char text[128];
     if (call == kCallReachable || call == kCallUnreachable) {
         lstrcpynA(text,
@@ -27,10 +27,10 @@ void WriteIncomingCall(std::FILE* out, IncomingCall call) {
     } else {
         std::snprintf(text, sizeof(text), "not tested (%s)", IncomingCallReason(call));
     }
-    WriteReportLine(out, "Incoming calls:", text);
+    AddReportLine(out, "Incoming calls:", text);
 }
 
-void WritePortMapping(std::FILE* out, const PortMapping* mapping) {
+void WritePortMapping(ReportLines* out, const PortMapping* mapping) {
     char text[128];
     const char* protocol = PortMappingName(mapping->protocol, false);
     if (mapping->unasked != nullptr) {
@@ -44,10 +44,10 @@ void WritePortMapping(std::FILE* out, const PortMapping* mapping) {
         std::snprintf(text, sizeof(text), "%s on %s, external address %s", protocol,
                       mapping->gateway, mapping->externalAddress);
     }
-    WriteReportLine(out, "Port mapping:", text);
+    AddReportLine(out, "Port mapping:", text);
 }
 
-void WriteDoubleNat(std::FILE* out, const DeepFacts* facts) {
+void WriteDoubleNat(ReportLines* out, const DeepFacts* facts) {
     char text[128];
     const char* external = facts->portMapping.externalAddress;
     if (facts->doubleNat != kFactYes) {
@@ -58,7 +58,7 @@ void WriteDoubleNat(std::FILE* out, const DeepFacts* facts) {
         std::snprintf(text, sizeof(text), "yes (the router's external address %s is not public)",
                       external);
     }
-    WriteReportLine(out, "Double NAT:", text);
+    AddReportLine(out, "Double NAT:", text);
 }
 
 // The words of the text report for each answer's JSON word.
@@ -67,6 +67,8 @@ const char* const kAnswerTexts[][2] = {
     {"traversal", "needs traversal"},        {"none", "none found"},
     {"rewrites", "rewrites the signalling"}, {"pinholes", "opens pinholes only"},
 };
+
+} // namespace
 
 const char* AnswerText(const char* word) {
     for (const auto& pair : kAnswerTexts) {
@@ -77,12 +79,14 @@ const char* AnswerText(const char* word) {
     return word;
 }
 
-void WriteAnswer(std::FILE* out, const char* label, const ReadinessAnswer* answer) {
+namespace {
+
+void WriteAnswer(ReportLines* out, const char* label, const ReadinessAnswer* answer) {
     char text[256];
     std::snprintf(text, sizeof(text), "%s (%s)", AnswerText(answer->word), answer->reason);
-    WriteReportLine(out, label, text);
+    AddReportLine(out, label, text);
     if (answer->advice != nullptr) {
-        WriteReportLine(out, "", answer->advice);
+        AddReportLine(out, "", answer->advice);
     }
 }
 
@@ -108,22 +112,22 @@ const char* CallBackText(const CallSignalling* call) {
     return FactText(call->opensH245Pinhole, "let in (a pinhole for the call)", "not let in");
 }
 
-void WriteSignalling(std::FILE* out, const DeepFacts* facts) {
+void WriteSignalling(ReportLines* out, const DeepFacts* facts) {
     const CallSignalling* call = &facts->signalling;
-    WriteReportLine(out, "TCP 1720 out:",
-                    FactText(call->tcp1720Out, "TCP port 1720 to the echo host passes",
-                             "TCP port 1720 to the echo host is blocked"));
-    WriteReportLine(out, "Call signalling:",
-                    FactText(call->rewritesAddresses,
-                             "rewritten on the way: an H.323 ALG changes its addresses",
-                             "arrives with its addresses unchanged"));
-    WriteReportLine(out, "H.245 call-back:", CallBackText(call));
+    AddReportLine(out, "TCP 1720 out:",
+                  FactText(call->tcp1720Out, "TCP port 1720 to the echo host passes",
+                           "TCP port 1720 to the echo host is blocked"));
+    AddReportLine(out, "Call signalling:",
+                  FactText(call->rewritesAddresses,
+                           "rewritten on the way: an H.323 ALG changes its addresses",
+                           "arrives with its addresses unchanged"));
+    AddReportLine(out, "H.245 call-back:", CallBackText(call));
     char text[256];
     AlteredText(call, text, sizeof(text));
-    WriteReportLine(out, "Other bytes altered:", text);
-    WriteReportLine(out, "UDP 1719 out:",
-                    FactText(facts->gatekeeper.udp1719Out, "UDP port 1719 to the echo host passes",
-                             "UDP port 1719 to the echo host is blocked"));
+    AddReportLine(out, "Other bytes altered:", text);
+    AddReportLine(out, "UDP 1719 out:",
+                  FactText(facts->gatekeeper.udp1719Out, "UDP port 1719 to the echo host passes",
+                           "UDP port 1719 to the echo host is blocked"));
 }
 
 // The numbers of a measured media path, in words.
@@ -135,7 +139,7 @@ void QualityText(const MediaQuality* quality, char* text, int size) {
                   quality->reordered);
 }
 
-void WriteUdp(std::FILE* out, const DeepFacts* facts) {
+void WriteUdp(ReportLines* out, const DeepFacts* facts) {
     const MediaPath* path = &facts->media;
     char text[256];
     if (path->udpPasses == kFactYes) {
@@ -148,15 +152,15 @@ void WriteUdp(std::FILE* out, const DeepFacts* facts) {
         std::snprintf(text, sizeof(text), "%s (%s)",
                       path->udpPasses == kFactNo ? "does not pass" : "unknown", path->reason);
     }
-    WriteReportLine(out, "UDP:", text);
+    AddReportLine(out, "UDP:", text);
 }
 
-void WriteMediaPath(std::FILE* out, const DeepFacts* facts) {
+void WriteMediaPath(ReportLines* out, const DeepFacts* facts) {
     const MediaPath* path = &facts->media;
     WriteUdp(out, facts);
-    WriteReportLine(out, "UDP mapping:", OrUnknown(BehaviourName(path->mapping)));
-    WriteReportLine(out, "UDP filtering:", OrUnknown(BehaviourName(path->filtering)));
-    WriteReportLine(out, "Hairpinning:", FactText(path->hairpin, "yes", "no"));
+    AddReportLine(out, "UDP mapping:", OrUnknown(BehaviourName(path->mapping)));
+    AddReportLine(out, "UDP filtering:", OrUnknown(BehaviourName(path->filtering)));
+    AddReportLine(out, "Hairpinning:", FactText(path->hairpin, "yes", "no"));
     char text[256];
     const char* grade = MediaGradeName(path->quality.grade);
     if (grade == nullptr) {
@@ -166,7 +170,7 @@ void WriteMediaPath(std::FILE* out, const DeepFacts* facts) {
         QualityText(&path->quality, numbers, sizeof(numbers));
         std::snprintf(text, sizeof(text), "%s: %s", grade, numbers);
     }
-    WriteReportLine(out, "Media quality:", text);
+    AddReportLine(out, "Media quality:", text);
 }
 
 void WriteJsonMapping(JsonWriter* json, const DeepFacts* facts) {
@@ -212,6 +216,15 @@ void WriteJsonSignalling(JsonWriter* json, const DeepFacts* facts) {
     JsonFact(json, "gatekeeper_udp_1719", facts->gatekeeper.udp1719Out);
 }
 
+} // namespace
+
+void WriteJsonFigures(JsonWriter* json, const MediaQuality* quality) {
+    JsonDecimal(json, "loss_percent", quality->lossPercent);
+    JsonInteger(json, "rtt_ms_median", quality->rttMedianMs);
+    JsonInteger(json, "rtt_ms_p95", quality->rttP95Ms);
+    JsonDecimal(json, "jitter_ms", quality->jitterMs);
+}
+
 void WriteJsonQuality(JsonWriter* json, const MediaQuality* quality) {
     const char* grade = MediaGradeName(quality->grade);
     if (grade == nullptr) {
@@ -219,14 +232,13 @@ void WriteJsonQuality(JsonWriter* json, const MediaQuality* quality) {
         return;
     }
     JsonOpenObject(json, "media");
-    JsonDecimal(json, "loss_percent", quality->lossPercent);
-    JsonInteger(json, "rtt_ms_median", quality->rttMedianMs);
-    JsonInteger(json, "rtt_ms_p95", quality->rttP95Ms);
-    JsonDecimal(json, "jitter_ms", quality->jitterMs);
+    WriteJsonFigures(json, quality);
     JsonInteger(json, "reordered", quality->reordered);
     JsonText(json, "grade", grade);
     JsonClose(json);
 }
+
+namespace {
 
 void WriteJsonMediaPath(JsonWriter* json, const MediaPath* path) {
     JsonOpenObject(json, "udp");
@@ -251,7 +263,7 @@ void WriteJsonAnswer(JsonWriter* json, const char* key, const ReadinessAnswer* a
 
 } // namespace
 
-void WriteReadinessReport(std::FILE* out, const DeepFacts* facts) {
+void ReadinessLines(const DeepFacts* facts, ReportLines* out) {
     const Readiness* readiness = &facts->readiness;
     WriteAnswer(out, "Calls out:", &readiness->callsOut);
     WriteAnswer(out, "Calls in:", &readiness->callsIn);
@@ -260,20 +272,34 @@ void WriteReadinessReport(std::FILE* out, const DeepFacts* facts) {
     if (facts->media.quality.grade != kMediaUnmeasured) {
         char numbers[200];
         QualityText(&facts->media.quality, numbers, sizeof(numbers));
-        WriteReportLine(out, "", numbers);
+        AddReportLine(out, "", numbers);
     }
     WriteAnswer(out, "H.323 ALG:", &readiness->alg);
     if (readiness->noteCaveat != nullptr) {
-        WriteReportLine(out, "About the note:", readiness->noteCaveat);
+        AddReportLine(out, "About the note:", readiness->noteCaveat);
     }
 }
 
-void WriteDeepTextReport(std::FILE* out, const DeepFacts* facts) {
+void DeepFactLines(const DeepFacts* facts, ReportLines* out) {
     WritePortMapping(out, &facts->portMapping);
     WriteDoubleNat(out, facts);
     WriteIncomingCall(out, facts->incomingCall);
     WriteSignalling(out, facts);
     WriteMediaPath(out, facts);
+}
+
+void WriteReadinessReport(std::FILE* out, const DeepFacts* facts) {
+    ReportLines lines;
+    lines.count = 0;
+    ReadinessLines(facts, &lines);
+    WriteReportLines(out, &lines);
+}
+
+void WriteDeepTextReport(std::FILE* out, const DeepFacts* facts) {
+    ReportLines lines;
+    lines.count = 0;
+    DeepFactLines(facts, &lines);
+    WriteReportLines(out, &lines);
 }
 
 void WriteJsonDeepReport(JsonWriter* json, const DeepFacts* facts) {

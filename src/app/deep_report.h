@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "app/json_writer.h"
+#include "app/report.h"
 #include "reach/deep_check.h"
 
 // The answers, each with why and what to do: they come before the
@@ -18,3 +19,16 @@ void WriteDeepTextReport(std::FILE* out, const DeepFacts* facts);
 
 // The keys of --deep, after the report's own, in the object open in json.
 void WriteJsonDeepReport(JsonWriter* json, const DeepFacts* facts);
+
+// The same lines as the two text writers write, gathered.
+void ReadinessLines(const DeepFacts* facts, ReportLines* lines);
+void DeepFactLines(const DeepFacts* facts, ReportLines* lines);
+
+// An answer's words in the text report ("with a port forward"), for its
+// JSON word.
+const char* AnswerText(const char* word);
+
+// "media" as the deep report has it (null when unmeasured), and its four
+// figures alone, in the object open in json.
+void WriteJsonQuality(JsonWriter* json, const MediaQuality* quality);
+void WriteJsonFigures(JsonWriter* json, const MediaQuality* quality);

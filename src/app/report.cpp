@@ -56,10 +56,17 @@ bool ReportIsComplete(const DetectionReport* report) {
     return report->foundLocal && report->foundInternet;
 }
 
+void ReportFieldLines(const DetectionReport* report, ReportLines* lines) {
+    AddReportLine(lines, "Local IP address:", report->localAddress);
+    AddReportLine(lines, "Internet IP address:", report->internetAddress);
+    AddReportLine(lines, "H.323 notes:", report->note);
+}
+
 void WriteTextReport(std::FILE* out, const DetectionReport* report) {
-    WriteReportLine(out, "Local IP address:", report->localAddress);
-    WriteReportLine(out, "Internet IP address:", report->internetAddress);
-    WriteReportLine(out, "H.323 notes:", report->note);
+    ReportLines lines;
+    lines.count = 0;
+    ReportFieldLines(report, &lines);
+    WriteReportLines(out, &lines);
 }
 
 void WriteJsonReport(JsonWriter* json, const DetectionReport* report) {
@@ -72,4 +79,18 @@ void WriteJsonReport(JsonWriter* json, const DetectionReport* report) {
 
 void WriteReportLine(std::FILE* out, const char* label, const char* text) {
     std::fprintf(out, "%-22s%s\n", label, text);
+}
+
+void AddReportLine(ReportLines* lines, const char* label, const char* text) {
+    if (lines->count < kReportLineLimit) {
+        ReportLine* line = &lines->lines[lines->count++];
+        line->label = label;
+        lstrcpynA(line->text, text, sizeof(line->text));
+    }
+}
+
+void WriteReportLines(std::FILE* out, const ReportLines* lines) {
+    for (int i = 0; i < lines->count; ++i) {
+        WriteReportLine(out, lines->lines[i].label, lines->lines[i].text);
+    }
 }

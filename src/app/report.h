@@ -35,3 +35,24 @@ void WriteJsonReport(JsonWriter* json, const DetectionReport* report);
 
 // A label and its text, the texts lined up as in the dialog.
 void WriteReportLine(std::FILE* out, const char* label, const char* text);
+
+// Lines of a report gathered before they are written, so that the text
+// report and the page say the same. The labels are the program's own
+// constant texts.
+const int kReportLineLimit = 32;
+
+struct ReportLine {
+    const char* label; // "" continues the line before
+    char text[kReportFieldSize];
+};
+
+struct ReportLines {
+    int count;
+    ReportLine lines[kReportLineLimit];
+};
+
+void AddReportLine(ReportLines* lines, const char* label, const char* text);
+void WriteReportLines(std::FILE* out, const ReportLines* lines);
+
+// The three fields as WriteTextReport writes them.
+void ReportFieldLines(const DetectionReport* report, ReportLines* lines);

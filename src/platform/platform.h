@@ -11,6 +11,10 @@
 #include <windows.h>
 #include <winsock.h>
 
+// Exports from windows/console_signals.cpp: Ctrl-C, Ctrl-Break and the
+// console's close ask the program to end.
+#include "platform/windows/console_signals.h"
+
 #else
 
 #include <arpa/inet.h>

@@ -56,6 +56,11 @@ int WaitForSockets(const SOCKET* sockets, int count, long long deadline);
 // a wait short.
 bool WaitsCutShort();
 
+// Waits until deadline, or (where the program catches the requests to end,
+// posix/signals.h and windows/console_signals.h) until it is asked to end;
+// whether it was.
+bool WaitForEnd(long long deadline);
+
 // The earlier of now + milliseconds and deadline: a step's own bound
 // within a longer one.
 inline long long DeadlineWithin(int milliseconds, long long deadline) {

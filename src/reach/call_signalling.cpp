@@ -214,24 +214,48 @@ void ProbeAlg(SOCKET connection, long long deadline, CallSignalling* facts) {
 
 } // namespace
 
+namespace {
+
+// A connection to the echo host's TCP 1720, with whether it got out; the
+// fact stays unknown when the host does not resolve.
+SOCKET ConnectSignalling(const char* echoHost, long long deadline, Fact* out) {
+    *out = kFactUnknown;
+    struct sockaddr_in echo;
+    SOCKET connection = OpenTowards(echoHost, kSignallingPort, SOCK_STREAM, &echo);
+    if (connection == INVALID_SOCKET) {
+        return INVALID_SOCKET;
+    }
+    bool connected = ConnectWithTimeout(connection, (const struct sockaddr*)&echo, sizeof(echo),
+                                        DeadlineWithin(kConnectMs, deadline)) == 0;
+    *out = connected ? kFactYes : kFactNo;
+    if (!connected) {
+        closesocket(connection);
+        return INVALID_SOCKET;
+    }
+    return connection;
+}
+
+} // namespace
+
 void ProbeCallSignalling(const char* echoHost, long long deadline, CallSignalling* facts) {
-    facts->tcp1720Out = kFactUnknown;
     facts->rewritesAddresses = kFactUnknown;
     facts->opensH245Pinhole = kFactUnknown;
     facts->inboundOpen = kFactUnknown;
     facts->alteredCount = -1;
-    struct sockaddr_in echo;
-    SOCKET connection = OpenTowards(echoHost, kSignallingPort, SOCK_STREAM, &echo);
-    if (connection == INVALID_SOCKET) {
-        return;
-    }
-    bool connected = ConnectWithTimeout(connection, (const struct sockaddr*)&echo, sizeof(echo),
-                                        DeadlineWithin(kConnectMs, deadline)) == 0;
-    facts->tcp1720Out = connected ? kFactYes : kFactNo;
-    if (connected) {
+    SOCKET connection = ConnectSignalling(echoHost, deadline, &facts->tcp1720Out);
+    if (connection != INVALID_SOCKET) {
         ProbeAlg(connection, deadline, facts);
+        closesocket(connection);
     }
-    closesocket(connection);
+}
+
+Fact ProbeTcp1720Out(const char* echoHost, long long deadline) {
+    Fact out;
+    SOCKET connection = ConnectSignalling(echoHost, deadline, &out);
+    if (connection != INVALID_SOCKET) {
+        closesocket(connection);
+    }
+    return out;
 }
 
 void ProbeGatekeeperPort(const char* echoHost, GatekeeperPort* facts) {

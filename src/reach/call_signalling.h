@@ -17,6 +17,10 @@
 // dropped, 10.5 s at most, and over by deadline in any case.
 void ProbeCallSignalling(const char* echoHost, long long deadline, CallSignalling* facts);
 
+// Only whether a connection to the echo host's TCP 1720 gets out (5 s at
+// most, and not past deadline), closed at once.
+Fact ProbeTcp1720Out(const char* echoHost, long long deadline);
+
 struct GatekeeperPort {
     Fact udp1719Out;                   // the echo host's UDP 1719 answered
     char seenFrom[kDottedAddressSize]; // the address it saw, dotted, or empty

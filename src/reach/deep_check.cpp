@@ -2,8 +2,10 @@
 // question, and the facts they give judged into the readiness answers.
 #include "reach/deep_check.h"
 
+#include <cstdlib>
 #include <cstring>
 
+#include "address/internet_address.h"
 #include "http/url.h"
 #include "platform/platform.h"
 
@@ -15,6 +17,7 @@ struct ProbeRun {
     const char* stunServer;
     long long deadline;
     DeepFacts* facts;
+    MediaPath* media;
 };
 
 DWORD WINAPI ProbeSignalling(LPVOID argument) {
@@ -32,7 +35,7 @@ DWORD WINAPI ProbeGatekeeper(LPVOID argument) {
 DWORD WINAPI ProbeMedia(LPVOID argument) {
     ProbeRun* run = (ProbeRun*)argument;
     int budget = (int)(DeadlineWithin(kMediaPathBudgetMs, run->deadline) - SteadyMilliseconds());
-    ProbeMediaPath(run->stunServer, budget > 0 ? budget : 0, &run->facts->media);
+    ProbeMediaPath(run->stunServer, budget > 0 ? budget : 0, run->media);
     return 0;
 }
 
@@ -81,7 +84,7 @@ void RunDeepCheck(const DeepAsk* ask, DeepFacts* facts) {
     UrlParts echo;
     SplitUrlParts(ask->echoUrl, &echo);
     ProbeRun run = {echo.host, ask->stunServer != nullptr ? ask->stunServer : echo.host, deadline,
-                    facts};
+                    facts, &facts->media};
     HANDLE media = StartProbe(ProbeMedia, &run);
     HANDLE signalling = StartProbe(ProbeSignalling, &run);
     HANDLE gatekeeper = StartProbe(ProbeGatekeeper, &run);
@@ -92,4 +95,24 @@ void RunDeepCheck(const DeepAsk* ask, DeepFacts* facts) {
     facts->mappedElsewhere = internet != nullptr && facts->media.mappedAddress[0] != '\0' &&
                              std::strcmp(facts->media.mappedAddress, internet) != 0;
     Judge(ask, facts);
+}
+
+void RunWatchRound(const char* echoUrl, const char* stunServer, WatchRound* round) {
+    UrlParts echo;
+    SplitUrlParts(echoUrl, &echo);
+    // About 4 KB of round trips that a round does not keep.
+    MediaPath* media = (MediaPath*)std::calloc(1, sizeof(MediaPath));
+    long long deadline = SteadyMilliseconds() + kMediaPathBudgetMs;
+    ProbeRun run = {echo.host, stunServer != nullptr ? stunServer : echo.host, deadline, nullptr,
+                    media};
+    HANDLE thread = media != nullptr ? StartProbe(ProbeMedia, &run) : nullptr;
+    round->tcp1720Out = ProbeTcp1720Out(echo.host, deadline);
+    if (GetInternetAddress(round->internetAddress) == 0) {
+        round->internetAddress[0] = '\0';
+    }
+    FinishProbe(thread);
+    round->udpPasses = media != nullptr ? media->udpPasses : kFactUnknown;
+    round->quality = media != nullptr ? media->quality : MediaQuality();
+    round->cutShort = WaitsCutShort();
+    std::free(media);
 }

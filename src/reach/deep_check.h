@@ -40,3 +40,18 @@ const int kDeepCheckMs = 11000;
 // the media path run beside the call-back, so that they take as long as the
 // slowest of them. The socket library must be started.
 void RunDeepCheck(const DeepAsk* ask, DeepFacts* facts);
+
+// One round of --watch: the cheap facts (the Internet address as the echo
+// page sees it, TCP 1720 and UDP out) and the media probe.
+struct WatchRound {
+    char internetAddress[kDottedAddressSize]; // empty when the lookup failed
+    Fact tcp1720Out;
+    Fact udpPasses;
+    MediaQuality quality;
+    bool cutShort; // the program was asked to end meanwhile: judge nothing by it
+};
+
+// The media probe beside the other two, so that a round takes about as
+// long as the media probe (5 s at most, but for the Internet lookup's own
+// bound). The socket library must be started.
+void RunWatchRound(const char* echoUrl, const char* stunServer, WatchRound* round);

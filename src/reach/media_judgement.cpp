@@ -168,3 +168,11 @@ void JudgeMediaQuality(const StunTransaction* requests, int count, MediaQuality*
     quality->rttP95Ms = received == 0 ? 0 : Percentile(rtts, received, 95);
     quality->grade = count > 0 ? GradeMedia(quality) : kMediaUnmeasured;
 }
+
+void JudgeRoundTrips(const StunTransaction* requests, int count, short* roundTrips) {
+    for (int i = 0; i < count && i < kMediaPackets; ++i) {
+        const StunTransaction* run = &requests[i];
+        long long took = run->answeredAt - run->sentAt;
+        roundTrips[i] = run->answered ? (short)std::min(took, 32767LL) : (short)-1;
+    }
+}

@@ -81,3 +81,7 @@ MediaGrade GradeMedia(const MediaQuality* quality);
 // order.
 const int kMediaPackets = 150;
 void JudgeMediaQuality(const StunTransaction* requests, int count, MediaQuality* quality);
+
+// Each of count media requests' round trip in milliseconds, in the order
+// they were sent; -1 for one that was not answered in time.
+void JudgeRoundTrips(const StunTransaction* requests, int count, short* roundTrips);

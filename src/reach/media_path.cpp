@@ -190,6 +190,7 @@ void RunProbe(Probe* probe, long long deadline, MediaPath* path) {
     }
     if (media > 0) {
         JudgeMediaQuality(probe->runs + kBehaviourTests, media, &path->quality);
+        JudgeRoundTrips(probe->runs + kBehaviourTests, media, path->roundTripMs);
     } else {
         Note(path, "no time was left to measure media");
     }

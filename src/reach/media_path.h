@@ -18,7 +18,8 @@ struct MediaPath {
     Behaviour filtering;
     Fact hairpin; // a datagram to the mapped address came back in
     MediaQuality quality;
-    char reason[128]; // why something is unknown, in words; empty when nothing is
+    short roundTripMs[kMediaPackets]; // quality.sent of them, for a plot
+    char reason[128];                 // why something is unknown, in words; empty when nothing is
 };
 
 // A --deep run's bound on the whole probe: on a healthy path it takes

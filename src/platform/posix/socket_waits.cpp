@@ -107,3 +107,14 @@ int WaitForSockets(const SOCKET* sockets, int count, long long deadline) {
 bool WaitsCutShort() {
     return EndRequested();
 }
+
+bool WaitForEnd(long long deadline) {
+    for (long long now = SteadyMilliseconds(); !EndRequested() && now < deadline;
+         now = SteadyMilliseconds()) {
+        struct pollfd entry = {SignalPipe(), POLLIN, 0};
+        if (poll(&entry, entry.fd >= 0 ? 1 : 0, (int)(deadline - now)) > 0) {
+            DrainSignalPipe();
+        }
+    }
+    return EndRequested();
+}

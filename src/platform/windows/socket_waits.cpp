@@ -108,3 +108,13 @@ int WaitForSockets(const SOCKET* sockets, int count, long long deadline) {
 bool WaitsCutShort() {
     return false;
 }
+
+bool WaitForEnd(long long deadline) {
+    long long left = deadline - SteadyMilliseconds();
+    if (left > 0 && EndEvent() != nullptr) {
+        WaitForSingleObject(EndEvent(), (DWORD)left);
+    } else if (left > 0) {
+        Sleep((DWORD)left);
+    }
+    return EndRequested();
+}
