@@ -10,7 +10,7 @@ packages="cmake ninja-build g++ googletest libncurses-dev libminiupnpc-dev libna
   clang-format clang-14 libclang-rt-14-dev python3 python3-jsonschema
   wine wine64 fonts-wine imagemagick xvfb xauth
   nginx-light haproxy curl iproute2 iptables nftables coturn tmux util-linux procps time
-  dpkg-dev file lintian groff-base man-db"
+  dpkg-dev file lintian groff-base man-db chromium"
 case "${1-}" in
 --run-only) packages="cmake ninja-build g++ libncurses-dev libminiupnpc-dev libnatpmp-dev binutils-mingw-w64-x86-64 mingw-w64-common xdg-utils" ;;
 # The benchmarks compare with libcurl, watch the wire and load the echo page.

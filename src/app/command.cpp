@@ -32,8 +32,8 @@ int StartCommand(const CommandProgram* program, int argc, char** argv, CommandLi
         return kExitUsage;
     }
     if (command->htmlFile != nullptr && !HtmlFileWritable(command->htmlFile)) {
-        std::fprintf(stderr, "%s: the page cannot be written to '%s'\n", program->name,
-                     command->htmlFile);
+        std::fprintf(stderr, "%s: the page cannot be written to '%s' (see %s --help)\n",
+                     program->name, command->htmlFile, program->name);
         return kExitUsage;
     }
     if (command->help) {

@@ -130,7 +130,15 @@ usage() {
 --report now|unexpected argument 'now'
 --json --echo-url|option '--echo-url' needs a URL
 --report --json|--report and --json cannot be given together
---deep|--deep needs --report or --json
+--deep|--deep needs --report, --json or --html
+--watch 0|--watch takes 10 to 86400 SECONDS, not '0'
+--watch abc|not 'abc'
+--watch=9 --json|not '9'
+--json --watch|option '--watch' needs SECONDS
+--html|option '--html' needs a FILE
+--html /nonexistent-folder/page.html|the page cannot be written to '/nonexistent-folder/page.html'
+--html - --json|--html - writes the page where the report would go
+--watch 10 --deep --json|--watch repeats the quick facts only
 --echo-url ftp://127.0.0.1/firewall/ip.tpl|the echo URL 'ftp://127.0.0.1/firewall/ip.tpl' names no HTTP host
 --echo-url 127.0.0.1:8080/firewall/ip.tpl|names no HTTP host
 --echo-url http:///firewall/ip.tpl|names no HTTP host
@@ -151,8 +159,8 @@ help_and_version() {
         expect "$option: exit code, requests, first line" "$rc $(requests) $(head -n 1 "$work/out")" \
             "0 0 $line"
     done <<ROWS
---help|Usage: $name [--report | --json] [--deep] [--echo-url URL] [--stun HOST[:PORT]]
--h|Usage: $name [--report | --json] [--deep] [--echo-url URL] [--stun HOST[:PORT]]
+--help|Usage: $name [--report | --json] [--deep] [--html FILE] [--watch SECONDS]
+-h|Usage: $name [--report | --json] [--deep] [--html FILE] [--watch SECONDS]
 --version|Marvoly 1.0.0.1
 -V|Marvoly 1.0.0.1
 ROWS

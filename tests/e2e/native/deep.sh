@@ -6,7 +6,10 @@
 #   client (10.84.0.2) --- router [miniupnpd] --- echo (nginx, coturn,
 #                                                       11.84.0.80 and .81)
 #
-#   deep.sh SCENARIO     one line of the table below
+#   deep.sh SCENARIO [page|watch]  one line of the table below; page
+#                        renders --html's page in Chromium instead of the
+#                        reports, watch follows --watch while the router's
+#                        loss changes
 #
 # The router's outside address and the echo host's are public ones, as
 # miniupnpd refuses every reserved address on its outside; they are used
@@ -24,7 +27,7 @@ set -eu
 here=$(cd "$(dirname "$0")" && pwd)
 rig_lib=$here/../../lib
 . "$rig_lib/use.sh"
-rig_use netns nginx h323-echo stun schema wine topology texts
+rig_use netns nginx h323-echo stun schema wine topology texts browser
 windows=${MARVOLY_E2E_WINE_RUN:+yes}
 
 # The H.323 signalling columns: whether TCP 1720 gets out (and UDP 1719
@@ -65,7 +68,7 @@ trickles     nat      trickle   js     none        unknown     no-call-back    1
 TABLE
 }
 
-scenario=${1-}
+scenario=${1-} mode=${2-report}
 row=$(scenarios | awk -v name="$scenario" '$1 == name')
 [ -n "$row" ] || {
     echo "usage: $0 $(scenarios | awk '{ printf "%s%s", sep, $1; sep = "|" }')" >&2
@@ -397,6 +400,100 @@ if [ "$router_extra" = limit ]; then
         in_netns "$client" curl -s -o /dev/null -m 5 \
             "http://www.tolvaric.com/firewall/reach.tpl?token=00000000000000$i$i" || true
     done
+fi
+
+# The page's ways, each with its colour, as the picture draws them.
+page_ways() {
+    case "$want_udp" in
+    dropped) echo "calls-out=green calls-in=amber media=red gatekeeper=red" ;;
+    *) echo "calls-out=green calls-in=amber media=green gatekeeper=green" ;;
+    esac
+}
+
+# --html in the client, rendered; the answers' words in its text and the
+# ways' colours in the picture's attributes, against the JSON's answers.
+check_page() {
+    timeout 30 ip netns exec "$client" "$MARVOLY_E2E_PROGRAM" --html "$rig_dir/page.html" \
+        --json >"$rig_dir/json" || fail "--html did not run"
+    browser_render "$echo_ns" "$rig_dir/page.html" "$rig_dir/page.png"
+    python3 - "$rig_dir/page.html.dom" "$rig_dir/json" "$(page_ways)" <<'CHECK' || fail "the page is not as expected"
+import html.parser, json, sys
+class Page(html.parser.HTMLParser):
+    text, ways, way = [], {}, None
+    def handle_starttag(self, tag, attrs):
+        a = dict(attrs)
+        if tag == "g" and a.get("class") == "way":
+            self.way = a["id"][4:]
+            self.ways[self.way] = [a["data-colour"]]
+        elif tag == "line" and self.way:
+            self.ways[self.way].append(a["stroke"])
+    def handle_endtag(self, tag):
+        self.way = None if tag == "g" else self.way
+    def handle_data(self, data):
+        self.text.append(data)
+page = Page()
+page.feed(open(sys.argv[1]).read())
+text, report = " ".join(page.text), json.load(open(sys.argv[2]))
+hex = {"green": "#1a7f37", "amber": "#c77c02", "red": "#c62828"}
+want = {w.split("=")[0]: [w.split("=")[1], hex[w.split("=")[1]]] for w in sys.argv[3].split()}
+print("ways:", page.ways)
+ok = page.ways == want
+for answer in report["readiness"].values():
+    if isinstance(answer, dict) and answer["reason"] not in text:
+        print("missing:", answer["reason"]); ok = False
+ok = ok and report["note"] in text and report["local_address"] in text
+sys.exit(0 if ok else 1)
+CHECK
+    echo "ok: the page shows the answers and the ways as $(page_ways)"
+    # docs/marvoly-page.png is the plain-NAT row's, taken so.
+    [ -z "${MARVOLY_E2E_PICTURE-}" ] || cp "$rig_dir/page.png" "$MARVOLY_E2E_PICTURE"
+}
+
+watch_has() {
+    [ "$(grep -c '^{"round"' "$rig_dir/watch")" -ge "$1" ]
+}
+
+# Over once nothing but its zombie is left.
+watch_over() {
+    [ "$(cut -d' ' -f3 "/proc/$watcher/stat" 2>/dev/null)" != S ] &&
+        [ "$(cut -d' ' -f3 "/proc/$watcher/stat" 2>/dev/null)" != R ]
+}
+
+# watch_rounds COUNT: waits until --watch has written COUNT rounds.
+watch_rounds() {
+    wait_until 400 watch_has "$1" ||
+        fail "--watch wrote no round $1: $(cat "$rig_dir/watch" "$rig_dir/watch.err")"
+}
+
+# --watch 2 (the floor lowered for the test) while the router drops a
+# fifth of the datagrams that leave, and then none again: the grades follow.
+check_watch() {
+    MARVOLY_WATCH_FLOOR=2 ip netns exec "$client" "$MARVOLY_E2E_PROGRAM" --watch 2 --json \
+        >"$rig_dir/watch" 2>"$rig_dir/watch.err" &
+    watcher=$!
+    rig_own_pid $watcher
+    watch_rounds 2
+    printf 'table ip loss {\n chain gate {\n type filter hook forward priority filter;\n %s\n }\n}\n' \
+        'iifname "r0" udp dport 3478 numgen random mod 5 == 0 drop' | in_netns "$router" nft -f -
+    watch_rounds 5
+    in_netns "$router" nft delete table ip loss
+    watch_rounds 8
+    kill -TERM $watcher
+    wait_until 30 watch_over || fail "--watch did not end at once on SIGTERM"
+    wait $watcher || fail "--watch ended with status $?"
+    cat "$rig_dir/watch"
+    grades=$(python3 -c 'import json, sys
+lines = [json.loads(l) for l in open(sys.argv[1])]
+g = [l["media"]["grade"] for l in lines[:-1] if l.get("media")]
+print(" ".join(x for i, x in enumerate(g) if i == 0 or x != g[i - 1]), list(lines[-1]["summary"]))' "$rig_dir/watch")
+    expect "the rounds' grades, and the summary" "$grades" "good poor good ['rounds', 'good_percent', 'worst', 'median']"
+    check_report_schema "$rig_dir/watch" watch_line
+}
+
+if [ "$mode" != report ]; then
+    "check_$mode"
+    echo "PASS: $scenario $mode"
+    exit 0
 fi
 
 run report
