@@ -11,6 +11,7 @@
 #include "reach/media_judgement.h"
 #include "reach/port_mapping.h"
 #include "reach/signalling_judgement.h"
+#include "reach/watch_history.h"
 
 namespace {
 
@@ -251,3 +252,41 @@ TEST(Judgement, DoubleNat) {
 }
 
 } // namespace
+
+namespace {
+
+MediaQuality Round(double loss, int rtt, MediaGrade grade) {
+    MediaQuality quality = {};
+    quality.sent = 150;
+    quality.lossPercent = loss;
+    quality.rttMedianMs = rtt;
+    quality.rttP95Ms = rtt * 2;
+    quality.grade = grade;
+    return quality;
+}
+
+} // namespace
+
+// A day and a round more: the oldest round leaves the kept ones but stays
+// in the totals; the medians are of the kept measured rounds.
+TEST(WatchHistory, KeepsADayAndCountsEveryRound) {
+    static WatchHistory history;
+    WatchPoint first = {0, Round(40, 900, kMediaPoor)};
+    AddWatchPoint(&history, &first);
+    for (int i = 1; i <= kWatchHistory; ++i) {
+        WatchPoint point = {i, i % 3 == 0 ? Round(0, 0, kMediaUnmeasured)
+                                          : Round(i % 2, 10 + i % 5, kMediaGood)};
+        AddWatchPoint(&history, &point);
+    }
+    EXPECT_EQ(kWatchHistory, history.count);
+    EXPECT_EQ(1, WatchPointAt(&history, 0)->at);
+    EXPECT_EQ(kWatchHistory + 1, history.rounds);
+    EXPECT_EQ(kWatchHistory - kWatchHistory / 3, history.good);
+    EXPECT_EQ(900, history.worst.rttMedianMs);
+    EXPECT_EQ(kMediaPoor, history.worst.grade);
+    MediaQuality median;
+    WatchMedians(&history, &median);
+    EXPECT_EQ(kWatchHistory - kWatchHistory / 3, median.sent);
+    EXPECT_EQ(12, median.rttMedianMs);
+    EXPECT_EQ(24, median.rttP95Ms);
+}
