@@ -17,10 +17,10 @@ request=000100002112a442000102030405060708090a0b
 
 # Forged sources fill the set of 65,536; one fresh client's 1,000 requests
 # then share the allowance of one source with the forged ones.
-in_netns "$stun_router" python3 "$here/forge.py" fill "netns exec $stun_server" inet marvoly_stun sources udp \
+in_netns "$router" python3 "$here/forge.py" fill "netns exec $echo_ns" inet marvoly_stun sources udp \
     "$stun_primary" 3478 $request
 started=$(date +%s)
-answered=$(in_netns "$stun_client" python3 "$here/forge.py" ask 10.84.0.2 "$stun_primary" 3478 1000 $request)
+answered=$(in_netns "$client" python3 "$here/forge.py" ask 10.84.0.2 "$stun_primary" 3478 1000 $request)
 seconds=$(($(date +%s) - started + 1))
 [ "$answered" -le $((300 + 60 * seconds)) ] ||
     fail "with the set full, $answered of 1000 requests were answered"
