@@ -30,6 +30,5 @@ bool MaySendTo(uint32_t address, uint32_t server) {
 
 bool IsPrivateAddress(uint32_t address) {
     AddressRange range = RangeOf(address);
-    return range == kRange10 || range == kRange172 || range == kRange192 ||
-           range == kRangeShared;
+    return range == kRange10 || range == kRange172 || range == kRange192 || range == kRangeShared;
 }

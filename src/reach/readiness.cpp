@@ -44,7 +44,8 @@ ReadinessAnswer CallsIn(const ReadinessFacts* facts) {
 // mapping does; word null when it does not.
 ReadinessAnswer CallMedia(const ReadinessFacts* facts, Readiness* readiness) {
     if (facts->mediaRewritten == kFactYes && facts->farEndIn == kFactYes) {
-        return {"helper", "the router's helper rewrites the media addresses and lets the far end in",
+        return {"helper",
+                "the router's helper rewrites the media addresses and lets the far end in",
                 nullptr};
     }
     if (facts->mediaRewritten != kFactNo || !facts->mediaPrivate || facts->farEndIn != kFactNo) {

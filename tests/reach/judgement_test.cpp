@@ -188,12 +188,12 @@ TEST(Judgement, MediaAddresses) {
         int length;
         Fact rewritten;
         unsigned short videoRtcp; // as it arrived
-    } const rows[] = {{-1, kSetupSize, kFactNo, 50003},
-                      {kSetupMediaOffsets[kMediaAudio][kMediaRtp], kSetupSize, kFactYes, 50003},
-                      {kSetupMediaOffsets[kMediaVideo][kMediaRtcp] + 5, kSetupSize, kFactYes,
-                       50003 ^ 0x40},
-                      {kSetupH245PortOffset, kSetupSize, kFactNo, 50003},
-                      {-1, kSetupSize - 1, kFactUnknown, 0}};
+    } const rows[] = {
+        {-1, kSetupSize, kFactNo, 50003},
+        {kSetupMediaOffsets[kMediaAudio][kMediaRtp], kSetupSize, kFactYes, 50003},
+        {kSetupMediaOffsets[kMediaVideo][kMediaRtcp] + 5, kSetupSize, kFactYes, 50003 ^ 0x40},
+        {kSetupH245PortOffset, kSetupSize, kFactNo, 50003},
+        {-1, kSetupSize - 1, kFactUnknown, 0}};
     for (const auto& row : rows) {
         std::memcpy(echoed, sent, kSetupSize);
         if (row.changed >= 0) {
