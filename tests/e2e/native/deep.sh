@@ -322,7 +322,7 @@ conntrack_agrees() {
         let_in=false
         ! grep -q "src=$echo_host dst=[0-9.]* sport=3478 dport=$1 \(\[UNREPLIED\] \)\?src=$local_address dst=$echo_host sport=$2 dport=3478" \
             "$rig_dir/conntrack" || let_in=true
-        expect "the router let the far end's media in at port $1" "$let_in" "$3"
+        [ "$3" = null ] || expect "the router let the far end's media in at port $1" "$let_in" "$3"
         case "$router_extra" in helper*)
             grep -q "proto=17 src=$echo_host dst=[0-9.]* sport=0 dport=$(($1 + 1)) " "$rig_dir/expect" ||
                 fail "the helper expects nothing at port $(($1 + 1)): $(cat "$rig_dir/expect")" ;;
