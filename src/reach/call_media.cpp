@@ -4,6 +4,7 @@
 // from the server's own address and port.
 #include "reach/call_media.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "platform/random_bytes.h"
@@ -84,9 +85,9 @@ DWORD WINAPI AskFarEnd(LPVOID argument) {
     SOCKET throwaway = OpenStunSocket();
     const SOCKET from[kRuns] = {throwaway, throwaway, throwaway, media->pair[0], media->pair[1]};
     long long now = SteadyMilliseconds();
+    long long until = std::min(now + kRoundMs, media->deadline);
     for (int i = 0; i < kRuns; ++i) {
-        StartStunTransaction(&runs[i], from[i], &media->server, 0, 0, now, kRoundSends,
-                             now + kRoundMs);
+        StartStunTransaction(&runs[i], from[i], &media->server, 0, 0, now, kRoundSends, until);
         runs[i].over = runs[i].over || from[i] == INVALID_SOCKET;
     }
     FarEndSeen seen = {false, false, {false, false}};
@@ -95,7 +96,7 @@ DWORD WINAPI AskFarEnd(LPVOID argument) {
         bool asked = AskAt(&runs[kAudioRun + kind], rtp, facts->arrivedPorts[kind][kMediaRtp]);
         seen.asked = seen.asked || asked;
     }
-    RunStunTransactions(runs, kRuns, now + kRoundMs);
+    RunStunTransactions(runs, kRuns, until);
     seen.serverAnswered = MappedAddress(&runs[kControlRun]) != nullptr;
     for (int kind = 0; kind < kMediaKinds; ++kind) {
         seen.came[kind] = runs[kAudioRun + kind].answered;
@@ -124,8 +125,9 @@ bool OpenCallMedia(CallMedia* media, const struct sockaddr_in* echoHost) {
     return false;
 }
 
-void StartCallMedia(CallMedia* media, MediaAddresses* facts) {
+void StartCallMedia(CallMedia* media, MediaAddresses* facts, long long deadline) {
     media->facts = facts;
+    media->deadline = deadline;
     media->thread = CreateThread(nullptr, 0, AskFarEnd, media, 0, nullptr);
     if (media->thread == nullptr) {
         AskFarEnd(media);

@@ -22,6 +22,7 @@ struct CallMedia {
     unsigned short pairPort;
     struct sockaddr_in server; // the echo host's address, STUN's port
     MediaAddresses* facts;
+    long long deadline; // the probe's own, which the round keeps within
     HANDLE thread;
 };
 
@@ -30,8 +31,8 @@ struct CallMedia {
 bool OpenCallMedia(CallMedia* media, const struct sockaddr_in* echoHost);
 
 // Asks, beside the caller, once the echo has filled facts' arrived ports:
-// 1 s at most.
-void StartCallMedia(CallMedia* media, MediaAddresses* facts);
+// 1 s at most, and over by deadline.
+void StartCallMedia(CallMedia* media, MediaAddresses* facts, long long deadline);
 
 // Waits for what StartCallMedia began, if it did, judges it, and closes
 // every socket.

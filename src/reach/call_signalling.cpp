@@ -145,7 +145,7 @@ void HearCallBacks(SOCKET connection, const unsigned char* setup, const char* me
     LineReader reader = {connection, {}, 0};
     long long echoed = DeadlineWithin(kEchoMs, deadline);
     if (SendAll(connection, message, length, echoed) && ReadEcho(&reader, setup, echoed, facts)) {
-        StartCallMedia(media, &facts->media);
+        StartCallMedia(media, &facts->media, deadline);
         ReadCallBackWords(&reader, DeadlineWithin(kVerdictMs, deadline), seen);
     }
     FinishCallMedia(media);
