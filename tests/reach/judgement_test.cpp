@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <string>
 
 #include "h323/setup_message.h"
 #include "platform/platform.h"
@@ -184,8 +185,7 @@ TEST(Judgement, MediaAddresses) {
     BuildSetup(&fields, sent);
     unsigned char echoed[kSetupSize];
     struct {
-        int changed; // an offset changed, or -1
-        int length;
+        int changed, length; // an offset changed (or -1), the echo's length
         Fact rewritten;
         unsigned short videoRtcp; // as it arrived
     } const rows[] = {
@@ -203,20 +203,17 @@ TEST(Judgement, MediaAddresses) {
         JudgeMediaEcho(sent, echoed, row.length, &media);
         EXPECT_EQ(row.rewritten, media.rewritten) << row.changed;
         EXPECT_EQ(row.videoRtcp, media.arrivedPorts[kMediaVideo][kMediaRtcp]) << row.changed;
-        EXPECT_TRUE(row.length != kSetupSize || media.sentPorts[kMediaAudio][kMediaRtp] == 50000);
     }
     struct {
         FarEndSeen seen;
         bool privateAddress;
-        Fact rewritten;
-        Fact audio, video;
-        const char* reason; // the start of it, or null
+        Fact rewritten, audio, video;
+        const char* reason; // the start of it, or "-" for none
     } const farEnd[] = {
-        {{false, false, {false, false}}, true, kFactUnknown, kFactUnknown, kFactUnknown, nullptr},
+        {{false, false, {false, false}}, true, kFactUnknown, kFactUnknown, kFactUnknown, "-"},
         {{true, false, {false, false}}, true, kFactNo, kFactUnknown, kFactUnknown, "the STUN"},
         {{true, true, {false, false}}, true, kFactNo, kFactNo, kFactNo, "the announced"},
         {{true, true, {false, false}}, false, kFactNo, kFactNo, kFactNo, "the router"},
-        {{true, true, {false, false}}, true, kFactYes, kFactNo, kFactNo, "the router"},
         {{true, false, {true, false}}, true, kFactYes, kFactYes, kFactNo, "let in at the rew"},
         {{true, true, {true, true}}, false, kFactNo, kFactYes, kFactYes, "let in at the ann"},
     };
@@ -226,10 +223,8 @@ TEST(Judgement, MediaAddresses) {
         JudgeFarEndMedia(&row.seen, row.privateAddress, &media);
         EXPECT_EQ(row.audio, media.farEndIn[kMediaAudio]) << row.reason;
         EXPECT_EQ(row.video, media.farEndIn[kMediaVideo]) << row.reason;
-        EXPECT_EQ(row.reason == nullptr, media.farEndReason == nullptr);
-        EXPECT_TRUE(row.reason == nullptr ||
-                    std::strncmp(media.farEndReason, row.reason, std::strlen(row.reason)) == 0)
-            << media.farEndReason;
+        std::string reason = media.farEndReason != nullptr ? media.farEndReason : "-";
+        EXPECT_EQ(row.reason, reason.substr(0, std::strlen(row.reason)));
     }
 }
 

@@ -10,22 +10,11 @@ namespace {
 
 // Behind a plain translating router that lets everything out: the start of
 // every row, which changes what it names.
-const ReadinessFacts kPlainNat = {true,
-                                  false,
-                                  kPortMappingNone,
-                                  kFactUnknown,
-                                  kCallUnreachable,
-                                  kFactYes,
-                                  kFactYes,
-                                  kEndpointIndependent,
-                                  kMediaGood,
-                                  kFactNo,
-                                  kFactNo,
-                                  kFactUnknown,
-                                  true,
-                                  kFactUnknown,
-                                  50000,
-                                  50003};
+const ReadinessFacts kPlainNat = {
+    true,         false,    kPortMappingNone,     kFactUnknown, kCallUnreachable,
+    kFactYes,     kFactYes, kEndpointIndependent, kMediaGood,   kFactNo,
+    kFactNo, // the call's media, below: not found out
+    kFactUnknown, true,     kFactUnknown,         50000,        50003};
 
 struct ReadinessCase {
     const char* name;

@@ -285,12 +285,8 @@ udp_json() {
 # What the media a call announces met, as the JSON has it: the media
 # addresses, the far end's audio and video let in, the port pairs.
 call_json() {
-    IFS=/ read -r addresses far pairs <<WORDS
-$1
-WORDS
-    [ "$addresses" = null ] || addresses="\"$addresses\""
-    [ "$pairs" = null ] || pairs="\"$pairs\""
-    echo "$addresses $far $far $pairs"
+    echo "$1" | awk -F/ '{ q = "\""; if ($1 != "null") $1 = q $1 q; if ($3 != "null") $3 = q $3 q
+        print $1, $2, $2, $3 }'
 }
 
 call_key() {
