@@ -214,6 +214,7 @@ TEST(Judgement, MediaAddresses) {
         {{true, false, {false, false}}, true, kFactNo, kFactUnknown, kFactUnknown, "the STUN"},
         {{true, true, {false, false}}, true, kFactNo, kFactNo, kFactNo, "the announced"},
         {{true, true, {false, false}}, false, kFactNo, kFactNo, kFactNo, "the router"},
+        {{true, true, {false, false}}, true, kFactYes, kFactNo, kFactNo, "the router"},
         {{true, false, {true, false}}, true, kFactYes, kFactYes, kFactNo, "let in at the rew"},
         {{true, true, {true, true}}, false, kFactNo, kFactYes, kFactYes, "let in at the ann"},
     };
