@@ -152,7 +152,8 @@ int main(int argc, char** argv) {
         std::snprintf(dotted, sizeof(dotted), called ? "198.18.%zu.10" : "127.0.%zu.2", i / 4);
         Client* c = &g_clients[i];
         c->from = Address(dotted, 0);
-        SetupFields fields = {c->from.sin_addr.s_addr, (unsigned short)(40001 + i), 40002, {}, {}};
+        SetupFields fields = {c->from.sin_addr.s_addr, (unsigned short)(40001 + i), 40002, {}, {},
+                              {40010, 40012}};
         BuildSetup(&fields, c->setup);
         char hex[2 * kSetupSize + 1];
         for (int j = 0; j < kSetupSize; ++j) {

@@ -9,7 +9,7 @@ packages="cmake ninja-build g++ googletest libncurses-dev libminiupnpc-dev libna
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   clang-format clang-14 libclang-rt-14-dev python3 python3-jsonschema
   wine wine64 fonts-wine imagemagick xvfb xauth
-  nginx-light haproxy curl iproute2 iptables nftables coturn tmux util-linux procps time
+  nginx-light haproxy curl iproute2 iptables nftables conntrack coturn tmux util-linux procps time
   dpkg-dev file lintian groff-base man-db chromium"
 case "${1-}" in
 --run-only) packages="cmake ninja-build g++ libncurses-dev libminiupnpc-dev libnatpmp-dev binutils-mingw-w64-x86-64 mingw-w64-common xdg-utils" ;;

@@ -63,9 +63,13 @@ void WriteDoubleNat(ReportLines* out, const DeepFacts* facts) {
 
 // The words of the text report for each answer's JSON word.
 const char* const kAnswerTexts[][2] = {
-    {"port-forward", "with a port forward"}, {"relay", "not without a relay"},
-    {"traversal", "needs traversal"},        {"none", "none found"},
-    {"rewrites", "rewrites the signalling"}, {"pinholes", "opens pinholes only"},
+    {"port-forward", "with a port forward"},
+    {"relay", "not without a relay"},
+    {"traversal", "needs traversal"},
+    {"none", "none found"},
+    {"rewrites", "rewrites the signalling"},
+    {"pinholes", "opens pinholes only"},
+    {"helper", "let in by the router's helper"},
 };
 
 } // namespace
@@ -128,6 +132,41 @@ void WriteSignalling(ReportLines* out, const DeepFacts* facts) {
     AddReportLine(out, "UDP 1719 out:",
                   FactText(facts->gatekeeper.udp1719Out, "UDP port 1719 to the echo host passes",
                            "UDP port 1719 to the echo host is blocked"));
+}
+
+// The address and the four ports of the call's media, as sent or as they
+// arrived.
+void MediaPortsText(uint32_t address, const unsigned short (*ports)[kMediaChannels], char* text,
+                    int size) {
+    char dotted[kDottedAddressSize];
+    CopyDottedAddress(address, dotted);
+    std::snprintf(text, size, "%s, audio %u/%u, video %u/%u", dotted, ports[kMediaAudio][kMediaRtp],
+                  ports[kMediaAudio][kMediaRtcp], ports[kMediaVideo][kMediaRtp],
+                  ports[kMediaVideo][kMediaRtcp]);
+}
+
+void WriteCallMedia(ReportLines* out, const MediaAddresses* media) {
+    char text[256];
+    char ports[96];
+    lstrcpynA(text, "unknown", sizeof(text));
+    if (media->rewritten == kFactYes) {
+        MediaPortsText(media->arrivedAddress, media->arrivedPorts, ports, sizeof(ports));
+        std::snprintf(text, sizeof(text), "rewritten on the way to %s", ports);
+    } else if (media->rewritten == kFactNo) {
+        MediaPortsText(media->sentAddress, media->sentPorts, ports, sizeof(ports));
+        std::snprintf(text, sizeof(text), "arrive unchanged (%s)", ports);
+    }
+    AddReportLine(out, "Media addresses:", text);
+    std::snprintf(text, sizeof(text), "audio %s, video %s",
+                  FactText(media->farEndIn[kMediaAudio], "let in", "not let in"),
+                  FactText(media->farEndIn[kMediaVideo], "let in", "not let in"));
+    if (media->farEndReason != nullptr) {
+        std::snprintf(text + std::strlen(text), sizeof(text) - std::strlen(text), " (%s)",
+                      media->farEndReason);
+    }
+    AddReportLine(out, "Far end's media:", text);
+    const char* const preservation[] = {"unknown", "kept", "parity and adjacency kept", "changed"};
+    AddReportLine(out, "Media port pairs:", preservation[media->preservation]);
 }
 
 // The numbers of a measured media path, in words.
@@ -216,6 +255,46 @@ void WriteJsonSignalling(JsonWriter* json, const DeepFacts* facts) {
     JsonFact(json, "gatekeeper_udp_1719", facts->gatekeeper.udp1719Out);
 }
 
+// The address and the four ports, or nulls when the echo did not tell.
+void WriteJsonMediaPorts(JsonWriter* json, const char* addressKey, const char* portsKey,
+                         uint32_t address, const unsigned short (*ports)[kMediaChannels],
+                         bool known) {
+    char dotted[kDottedAddressSize];
+    CopyDottedAddress(address, dotted);
+    JsonText(json, addressKey, known ? dotted : nullptr);
+    if (!known) {
+        JsonNull(json, portsKey);
+        return;
+    }
+    JsonOpenArray(json, portsKey);
+    for (int kind = 0; kind < kMediaKinds; ++kind) {
+        for (int channel = 0; channel < kMediaChannels; ++channel) {
+            JsonInteger(json, nullptr, ports[kind][channel]);
+        }
+    }
+    JsonClose(json);
+}
+
+void WriteJsonCallMedia(JsonWriter* json, const MediaAddresses* media) {
+    JsonOpenObject(json, "call_media");
+    bool known = media->rewritten != kFactUnknown;
+    JsonText(json, "media_addresses",
+             !known                         ? nullptr
+             : media->rewritten == kFactYes ? "rewritten"
+                                            : "unchanged");
+    WriteJsonMediaPorts(json, "announced_address", "announced_ports", media->sentAddress,
+                        media->sentPorts, known);
+    WriteJsonMediaPorts(json, "arrived_address", "arrived_ports", media->arrivedAddress,
+                        media->arrivedPorts, known);
+    JsonOpenObject(json, "far_end_media_in");
+    JsonFact(json, "audio", media->farEndIn[kMediaAudio]);
+    JsonFact(json, "video", media->farEndIn[kMediaVideo]);
+    JsonClose(json);
+    JsonText(json, "far_end_media_in_reason", media->farEndReason);
+    JsonText(json, "port_preservation", PortPreservationName(media->preservation));
+    JsonClose(json);
+}
+
 } // namespace
 
 void WriteJsonFigures(JsonWriter* json, const MediaQuality* quality) {
@@ -285,6 +364,7 @@ void DeepFactLines(const DeepFacts* facts, ReportLines* out) {
     WriteDoubleNat(out, facts);
     WriteIncomingCall(out, facts->incomingCall);
     WriteSignalling(out, facts);
+    WriteCallMedia(out, &facts->signalling.media);
     WriteMediaPath(out, facts);
 }
 
@@ -305,6 +385,7 @@ void WriteDeepTextReport(std::FILE* out, const DeepFacts* facts) {
 void WriteJsonDeepReport(JsonWriter* json, const DeepFacts* facts) {
     WriteJsonMapping(json, facts);
     WriteJsonSignalling(json, facts);
+    WriteJsonCallMedia(json, &facts->signalling.media);
     WriteJsonMediaPath(json, &facts->media);
     const Readiness* readiness = &facts->readiness;
     JsonOpenObject(json, "readiness");

@@ -22,8 +22,8 @@ const unsigned char kTemplate[kSetupSize] = {
     // bearer capability: unrestricted digital information, circuit mode at
     // 64 kbit/s, layer 1 H.221 and H.242
     0x04, 0x03, 0x88, 0x90, 0xa5,
-    // user-user: 77 bytes, protocol discriminator "X.208 and X.209 coded"
-    0x7e, 0x00, 0x4d, 0x05,
+    // user-user: 141 bytes, protocol discriminator "X.208 and X.209 coded"
+    0x7e, 0x00, 0x8d, 0x05,
     // H323-UserInformation: no extension, no user-data; H323-UU-PDU:
     // extended, no nonStandardData; h323-message-body: root choice 0 of 7,
     // setup
@@ -45,14 +45,49 @@ const unsigned char kTemplate[kSetupSize] = {
     // conferenceGoal: no extension, create; callType: no extension,
     // pointToPoint; twelve extension additions follow
     // (normally small length 11), present: sourceCallSignalAddress,
-    // callIdentifier, mediaWaitForConnect, canOverlapSend, multipleCalls,
-    // maintainConnection (bits 1 0 1 0 0 0 0 1 1 0 1 1); pad
-    0x00, 0x5d, 0x0d, 0x80,
+    // callIdentifier, fastStart, mediaWaitForConnect, canOverlapSend,
+    // multipleCalls, maintainConnection (bits 1 0 1 0 0 0 1 1 1 0 1 1); pad
+    0x00, 0x5d, 0x1d, 0x80,
     // sourceCallSignalAddress, an open type of 7 bytes: ipAddress; pad; ip;
     // port
     0x07, 0x00, 0, 0, 0, 0, 0, 0,
     // callIdentifier, an open type of 17 bytes: no extension; pad; guid
     0x11, 0x00, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+    // fastStart, an open type of 63 bytes: two proposals, each an H.245
+    // OpenLogicalChannel in an octet string, both offering to receive: the
+    // forward direction carries nothing, the reverse one the media, with
+    // where this machine takes its RTP and RTCP
+    0x3f, 0x02,
+    // audio, 29 bytes: OpenLogicalChannel not extended, with
+    // reverseLogicalChannelParameters; pad; forwardLogicalChannelNumber 1
+    0x1d, 0x40, 0x00, 0x00,
+    // forward parameters: not extended, no portNumber; dataType nullData;
+    // multiplexParameters the extension choice 1, none (an open type of one
+    // empty byte)
+    0x06, 0x04, 0x01, 0x00,
+    // reverse parameters: not extended, with multiplexParameters; dataType
+    // audioData, g711Ulaw64k; pad; 20 frames a packet
+    0x4c, 0x60, 0x13,
+    // multiplexParameters the extension choice 0,
+    // h2250LogicalChannelParameters (an open type of 17 bytes): not
+    // extended, with mediaChannel and mediaControlChannel; pad; sessionID 1
+    0x80, 0x11, 0x14, 0x00, 0x01,
+    // mediaChannel and mediaControlChannel: unicastAddress, iPAddress, not
+    // extended; pad; network; tsapIdentifier
+    0x00, 0, 0, 0, 0, 0, 0,
+    0x00, 0, 0, 0, 0, 0, 0,
+    // video, 31 bytes: as the audio's, forwardLogicalChannelNumber 2
+    0x1f, 0x40, 0x00, 0x01,
+    0x06, 0x04, 0x01, 0x00,
+    // reverse parameters: not extended, with multiplexParameters; dataType
+    // videoData, h261VideoCapability: not extended, with qcifMPI only;
+    // qcifMPI 1 (30 frames a second), no temporal-spatial trade-off;
+    // maxBitRate 3840 (384 kbit/s); no still images, then as the audio's
+    // multiplexParameters, with sessionID 2
+    0x48, 0x50, 0x0e, 0xff, 0x40, 0x00,
+    0x11, 0x14, 0x00, 0x02,
+    0x00, 0, 0, 0, 0, 0, 0,
+    0x00, 0, 0, 0, 0, 0, 0,
     // mediaWaitForConnect, canOverlapSend, multipleCalls and
     // maintainConnection: false, an open type of one byte each
     0x01, 0x00, 0x01, 0x00, 0x01, 0x00, 0x01, 0x00,
@@ -82,10 +117,28 @@ void BuildSetup(const SetupFields* fields, unsigned char* message) {
     PutPort(message, kSetupSignalPortOffset, fields->signalPort);
     std::memcpy(message + kSetupConferenceIdOffset, fields->conferenceId, kSetupTokenSize);
     std::memcpy(message + kSetupCallIdOffset, fields->callId, kSetupTokenSize);
+    for (int kind = 0; kind < kMediaKinds; ++kind) {
+        for (int channel = 0; channel < kMediaChannels; ++channel) {
+            int at = kSetupMediaOffsets[kind][channel];
+            std::memcpy(message + at, &fields->localAddress, 4);
+            PutPort(message, at + 4, (unsigned short)(fields->mediaPorts[kind] + channel));
+        }
+    }
 }
 
 bool IsSetupAddressByte(int offset) {
-    return Within(offset, kSetupH245AddressOffset, 4) || Within(offset, kSetupH245PortOffset, 2) ||
+    bool media = false;
+    for (int kind = 0; kind < kMediaKinds; ++kind) {
+        for (int channel = 0; channel < kMediaChannels; ++channel) {
+            media = media || Within(offset, kSetupMediaOffsets[kind][channel], 6);
+        }
+    }
+    return media || Within(offset, kSetupH245AddressOffset, 4) ||
+           Within(offset, kSetupH245PortOffset, 2) ||
            Within(offset, kSetupSignalAddressOffset, 4) ||
            Within(offset, kSetupSignalPortOffset, 2);
+}
+
+unsigned short SetupPortAt(const unsigned char* message, int offset) {
+    return (unsigned short)(message[offset] << 8 | message[offset + 1]);
 }

@@ -27,3 +27,8 @@ bool MaySendTo(uint32_t address, uint32_t server) {
     AddressRange range = RangeOf(address);
     return range == kRangePublic || (range != kRangeUnusable && range == RangeOf(server));
 }
+
+bool IsPrivateAddress(uint32_t address) {
+    AddressRange range = RangeOf(address);
+    return range == kRange10 || range == kRange172 || range == kRange192 || range == kRangeShared;
+}

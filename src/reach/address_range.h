@@ -21,3 +21,7 @@ AddressRange RangeOf(uint32_t address);
 // or one in the server's own range when the server is not public (a STUN
 // server on the LAN names a second address on the LAN).
 bool MaySendTo(uint32_t address, uint32_t server);
+
+// Whether address is one of a private network or a carrier's NAT: one
+// that the Internet cannot send to.
+bool IsPrivateAddress(uint32_t address);

@@ -12,6 +12,7 @@
 #include "http/exchange.h"
 #include "platform/platform.h"
 #include "platform/random_bytes.h"
+#include "reach/call_media.h"
 #include "reach/listener.h"
 #include "reach/token.h"
 
@@ -100,6 +101,7 @@ bool ReadEcho(LineReader* reader, const unsigned char* sent, long long deadline,
     }
     if (length >= 0) {
         JudgeSetupEcho(sent, echoed, length, facts);
+        JudgeMediaEcho(sent, echoed, length, &facts->media);
     }
     return length >= 0;
 }
@@ -134,16 +136,19 @@ int WriteCallMessage(const SetupFields* fields, unsigned short controlPort, unsi
     return kSetupSize + wsprintfA(message + kSetupSize, "%s%u\n", kControlWord, controlPort);
 }
 
-// Answering on both listeners while the echo host is heard out; what
-// answered which is noted in seen.
+// Answering on both listeners while the echo host is heard out, and
+// asking after the far end's media meanwhile; what answered which is noted
+// in seen.
 void HearCallBacks(SOCKET connection, const unsigned char* setup, const char* message, int length,
-                   long long deadline, CallAnswer* answers, CallSignalling* facts,
+                   long long deadline, CallAnswer* answers, CallMedia* media, CallSignalling* facts,
                    CallBackSeen* seen) {
     LineReader reader = {connection, {}, 0};
     long long echoed = DeadlineWithin(kEchoMs, deadline);
     if (SendAll(connection, message, length, echoed) && ReadEcho(&reader, setup, echoed, facts)) {
+        StartCallMedia(media, &facts->media, deadline);
         ReadCallBackWords(&reader, DeadlineWithin(kVerdictMs, deadline), seen);
     }
+    FinishCallMedia(media);
     seen->h245Answered = FinishAnswering(&answers[kH245Listener]);
     seen->controlAnswered = FinishAnswering(&answers[kControlListener]);
 }
@@ -178,11 +183,12 @@ bool OpenListeners(const char* token, const char* reply, unsigned short* ports,
     return false;
 }
 
-// The Setup and what became of it, on a connection that is open.
-void ProbeAlg(SOCKET connection, long long deadline, CallSignalling* facts) {
+// The Setup and what became of it, on a connection to echo that is open.
+void ProbeAlg(SOCKET connection, const struct sockaddr_in* echo, long long deadline,
+              CallSignalling* facts) {
     struct sockaddr_in local;
     int size = sizeof(local);
-    SetupFields fields = {0, 0, 0, {}, {}};
+    SetupFields fields = {0, 0, 0, {}, {}, {}};
     // Without tokens that a stranger cannot guess, no call is offered.
     if (getsockname(connection, (struct sockaddr*)&local, &size) != 0 ||
         !FillRandomBytes(fields.conferenceId, kSetupTokenSize) ||
@@ -195,9 +201,16 @@ void ProbeAlg(SOCKET connection, long long deadline, CallSignalling* facts) {
     WriteCallBackReply(token, reply);
     unsigned short ports[kListeners];
     CallAnswer answers[kListeners];
-    if (!OpenListeners(token, reply, ports, answers)) {
+    CallMedia media;
+    if (!OpenCallMedia(&media, echo)) {
         return;
     }
+    if (!OpenListeners(token, reply, ports, answers)) {
+        FinishCallMedia(&media);
+        return;
+    }
+    fields.mediaPorts[kMediaAudio] = media.firstPort;
+    fields.mediaPorts[kMediaVideo] = (unsigned short)(media.firstPort + kMediaChannels);
     fields.localAddress = local.sin_addr.s_addr;
     fields.h245Port = ports[kH245Listener];
     fields.signalPort = ntohs(local.sin_port);
@@ -205,7 +218,7 @@ void ProbeAlg(SOCKET connection, long long deadline, CallSignalling* facts) {
     char message[kSetupSize + 32];
     int length = WriteCallMessage(&fields, ports[kControlListener], setup, message);
     CallBackSeen seen = {kWordNone, false, kWordNone, false};
-    HearCallBacks(connection, setup, message, length, deadline, answers, facts, &seen);
+    HearCallBacks(connection, setup, message, length, deadline, answers, &media, facts, &seen);
     for (CallAnswer& answer : answers) {
         closesocket(answer.listener);
     }
@@ -218,14 +231,14 @@ namespace {
 
 // A connection to the echo host's TCP 1720, with whether it got out; the
 // fact stays unknown when the host does not resolve.
-SOCKET ConnectSignalling(const char* echoHost, long long deadline, Fact* out) {
+SOCKET ConnectSignalling(const char* echoHost, long long deadline, Fact* out,
+                         struct sockaddr_in* echo) {
     *out = kFactUnknown;
-    struct sockaddr_in echo;
-    SOCKET connection = OpenTowards(echoHost, kSignallingPort, SOCK_STREAM, &echo);
+    SOCKET connection = OpenTowards(echoHost, kSignallingPort, SOCK_STREAM, echo);
     if (connection == INVALID_SOCKET) {
         return INVALID_SOCKET;
     }
-    bool connected = ConnectWithTimeout(connection, (const struct sockaddr*)&echo, sizeof(echo),
+    bool connected = ConnectWithTimeout(connection, (const struct sockaddr*)echo, sizeof(*echo),
                                         DeadlineWithin(kConnectMs, deadline)) == 0;
     *out = connected ? kFactYes : kFactNo;
     if (!connected) {
@@ -242,16 +255,22 @@ void ProbeCallSignalling(const char* echoHost, long long deadline, CallSignallin
     facts->opensH245Pinhole = kFactUnknown;
     facts->inboundOpen = kFactUnknown;
     facts->alteredCount = -1;
-    SOCKET connection = ConnectSignalling(echoHost, deadline, &facts->tcp1720Out);
+    std::memset(&facts->media, 0, sizeof(facts->media));
+    facts->media.rewritten = kFactUnknown;
+    facts->media.farEndIn[kMediaAudio] = kFactUnknown;
+    facts->media.farEndIn[kMediaVideo] = kFactUnknown;
+    struct sockaddr_in echo;
+    SOCKET connection = ConnectSignalling(echoHost, deadline, &facts->tcp1720Out, &echo);
     if (connection != INVALID_SOCKET) {
-        ProbeAlg(connection, deadline, facts);
+        ProbeAlg(connection, &echo, deadline, facts);
         closesocket(connection);
     }
 }
 
 Fact ProbeTcp1720Out(const char* echoHost, long long deadline) {
     Fact out;
-    SOCKET connection = ConnectSignalling(echoHost, deadline, &out);
+    struct sockaddr_in echo;
+    SOCKET connection = ConnectSignalling(echoHost, deadline, &out, &echo);
     if (connection != INVALID_SOCKET) {
         closesocket(connection);
     }

@@ -8,6 +8,7 @@
 #include "address/internet_address.h"
 #include "http/url.h"
 #include "platform/platform.h"
+#include "reach/address_range.h"
 
 namespace {
 
@@ -69,6 +70,13 @@ void Judge(const DeepAsk* ask, DeepFacts* facts) {
     readiness.grade = facts->media.quality.grade;
     readiness.algRewrites = facts->signalling.rewritesAddresses;
     readiness.algPinhole = facts->signalling.opensH245Pinhole;
+    const MediaAddresses* media = &facts->signalling.media;
+    readiness.mediaRewritten = media->rewritten;
+    readiness.mediaPrivate = IsPrivateAddress(media->sentAddress);
+    bool in = media->farEndIn[kMediaAudio] == kFactYes || media->farEndIn[kMediaVideo] == kFactYes;
+    readiness.farEndIn = in ? kFactYes : media->farEndIn[kMediaAudio];
+    readiness.mediaFirstPort = media->sentPorts[kMediaAudio][kMediaRtp];
+    readiness.mediaLastPort = media->sentPorts[kMediaVideo][kMediaRtcp];
     JudgeReadiness(&readiness, &facts->readiness);
 }
 

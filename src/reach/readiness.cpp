@@ -1,5 +1,7 @@
 #include "reach/readiness.h"
 
+#include "platform/platform.h"
+
 namespace {
 
 const ReadinessAnswer kUnknown = {"unknown", "not found out", nullptr};
@@ -38,7 +40,27 @@ ReadinessAnswer CallsIn(const ReadinessFacts* facts) {
     return kUnknown;
 }
 
-ReadinessAnswer Media(const ReadinessFacts* facts) {
+// What the far end's first media met, where that says more than the
+// mapping does; word null when it does not.
+ReadinessAnswer CallMedia(const ReadinessFacts* facts, Readiness* readiness) {
+    if (facts->mediaRewritten == kFactYes && facts->farEndIn == kFactYes) {
+        return {"helper",
+                "the router's helper rewrites the media addresses and lets the far end in",
+                nullptr};
+    }
+    if (facts->mediaRewritten != kFactNo || !facts->mediaPrivate || facts->farEndIn != kFactNo) {
+        return {nullptr, nullptr, nullptr};
+    }
+    wsprintfA(readiness->mediaAdvice,
+              "one-way until your side speaks: the far end must send its media to where yours "
+              "comes from, or the router must forward ports %u-%u to this machine and the H.323 "
+              "program be told its public address",
+              facts->mediaFirstPort, facts->mediaLastPort);
+    return {"one-way", "calls announce a private address for their media, and nothing rewrites it",
+            readiness->mediaAdvice};
+}
+
+ReadinessAnswer Media(const ReadinessFacts* facts, Readiness* readiness) {
     if (facts->udpPasses == kFactNo) {
         return {"blocked", "UDP to the Internet does not pass",
                 "Have the firewall allow outbound UDP, or calls connect without picture or "
@@ -46,6 +68,10 @@ ReadinessAnswer Media(const ReadinessFacts* facts) {
     }
     if (facts->udpPasses != kFactYes) {
         return kUnknown;
+    }
+    ReadinessAnswer call = CallMedia(facts, readiness);
+    if (call.word != nullptr) {
+        return call;
     }
     if (!facts->behindNat || facts->mapping == kEndpointIndependent) {
         return {"direct", "UDP passes, and the router keeps one mapping for every destination",
@@ -95,7 +121,7 @@ ReadinessAnswer Alg(const ReadinessFacts* facts) {
 void JudgeReadiness(const ReadinessFacts* facts, Readiness* readiness) {
     readiness->callsOut = CallsOut(facts);
     readiness->callsIn = CallsIn(facts);
-    readiness->media = Media(facts);
+    readiness->media = Media(facts, readiness);
     readiness->quality = Quality(facts);
     readiness->alg = Alg(facts);
     bool callsHindered = readiness->callsIn.advice != nullptr ||

@@ -21,6 +21,14 @@ struct ReadinessFacts {
     MediaGrade grade;
     Fact algRewrites; // something rewrote the Setup
     Fact algPinhole;  // something opened a pinhole for H.245, and only for it
+    // The media the Setup announced: rewritten on the way, the announced
+    // address a private one, the far end's first media let in (yes when
+    // any of it was), and the first and last of the announced ports.
+    Fact mediaRewritten;
+    bool mediaPrivate;
+    Fact farEndIn;
+    unsigned short mediaFirstPort;
+    unsigned short mediaLastPort;
 };
 
 // One answer: its word as JSON has it, why, and what to do (null when
@@ -34,12 +42,13 @@ struct ReadinessAnswer {
 struct Readiness {
     ReadinessAnswer callsOut; // yes, no, unknown
     ReadinessAnswer callsIn;  // yes, port-forward, relay, unknown
-    ReadinessAnswer media;    // direct, traversal, blocked, unknown
+    ReadinessAnswer media;    // direct, helper, one-way, traversal, blocked, unknown
     ReadinessAnswer quality;  // good, fair, poor, unknown
     ReadinessAnswer alg;      // none, rewrites, pinholes, unknown
     // Why the dialog's note "not behind a firewall" and the answers seem to
     // disagree; null when they do not.
     const char* noteCaveat;
+    char mediaAdvice[256]; // the room for media's advice, when it names ports
 };
 
 void JudgeReadiness(const ReadinessFacts* facts, Readiness* readiness);

@@ -4,9 +4,35 @@
 // network.
 #pragma once
 
+#include <cstdint>
+
+#include "h323/setup_message.h"
 #include "reach/fact.h"
 
 const int kAlteredLimit = 32;
+
+// Whether a router keeps a call's even RTP port and the odd RTCP port after
+// it (RFC 4787 REQ-3 and REQ-4, RFC 3550 section 11): both ports as they
+// were, or at least an even port and the next one, or neither.
+enum PortPreservation { kPortsUnknown, kPortsKept, kPortsParity, kPortsChanged };
+
+// "kept", "parity", "changed"; null for unknown.
+const char* PortPreservationName(PortPreservation preservation);
+
+// The media the Setup's fastStart announces, as sent and as the echo host
+// saw it; ports in host order, addresses in network order.
+struct MediaAddresses {
+    Fact rewritten; // unknown when no whole echo came
+    uint32_t sentAddress;
+    uint32_t arrivedAddress; // the audio RTP address as it arrived
+    unsigned short sentPorts[kMediaKinds][kMediaChannels];
+    unsigned short arrivedPorts[kMediaKinds][kMediaChannels];
+    // The echo host's address sent a datagram to each arrived RTP port
+    // before this machine sent any media there: did it come in?
+    Fact farEndIn[kMediaKinds];
+    const char* farEndReason; // why, in words; null when nothing was tried
+    PortPreservation preservation;
+};
 
 // Each fact kFactYes, kFactNo or kFactUnknown. The ones after the first
 // are unknown when TCP 1720 does not get out or the echo host does not
@@ -27,6 +53,7 @@ struct CallSignalling {
     // -1 when nothing is known.
     int alteredCount;
     int alteredBytes[kAlteredLimit];
+    MediaAddresses media;
 };
 
 // The echo host's word on one of its calls.
@@ -52,3 +79,26 @@ void JudgeCallBack(const CallBackSeen* seen, CallSignalling* facts);
 // byte that one of the two has and the other lacks.
 void JudgeSetupEcho(const unsigned char* sent, const unsigned char* echoed, int echoedLength,
                     CallSignalling* facts);
+
+// The media addresses and ports of the echo against those of the Setup
+// sent; unknown unless the echo is as long as the Setup.
+void JudgeMediaEcho(const unsigned char* sent, const unsigned char* echoed, int echoedLength,
+                    MediaAddresses* media);
+
+// What came of asking the echo host's STUN server to answer at each
+// arrived RTP port: whether it was asked at all, whether it answered the
+// same socket's plain request (the control: without it, silence means
+// nothing), and which of the answers came in.
+struct FarEndSeen {
+    bool asked;
+    bool serverAnswered;
+    bool came[kMediaKinds];
+};
+
+// private: the address the Setup announced is one of a private network.
+void JudgeFarEndMedia(const FarEndSeen* seen, bool privateAddress, MediaAddresses* media);
+
+// The ports two fresh sockets on localEven and localEven + 1 were mapped
+// to (0 when no answer told).
+PortPreservation JudgePortPreservation(unsigned short localEven, unsigned short mappedEven,
+                                       unsigned short mappedOdd);

@@ -19,6 +19,7 @@ enum StunAttribute {
     kAttributeMappedAddress = 0x0001,
     kAttributeChangeRequest = 0x0003,
     kAttributeErrorCode = 0x0009,
+    kAttributeResponsePort = 0x0027,
     kAttributeXorMappedAddress = 0x0020,
     kAttributeResponseOrigin = 0x802B,
     kAttributeOtherAddress = 0x802C,
@@ -135,6 +136,16 @@ int BuildBindingRequest(const unsigned char* id, int change, int size, unsigned 
     }
     Write16(out + 2, (unsigned int)length);
     return kStunHeaderSize + length;
+}
+
+int AddResponsePort(unsigned char* request, int size, unsigned short port) {
+    unsigned char* at = request + size;
+    Write16(at, kAttributeResponsePort);
+    Write16(at + 2, 4);
+    Write16(at + 4, port);
+    Write16(at + 6, 0);
+    Write16(request + 2, Read16(request + 2) + 8);
+    return size + 8;
 }
 
 bool NewStunId(unsigned char* id) {

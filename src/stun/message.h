@@ -49,6 +49,12 @@ bool ParseStunMessage(const unsigned char* data, int size, StunMessage* message)
 // attribute that the server ignores. out has room for what it is given.
 int BuildBindingRequest(const unsigned char* id, int change, int size, unsigned char* out);
 
+// Adds RESPONSE-PORT (RFC 5780 section 7.5) to the request of size bytes
+// in request, which has 8 bytes of room more, and gives the new size: the
+// server is to answer to the request's source address, at port (host
+// order).
+int AddResponsePort(unsigned char* request, int size, unsigned short port);
+
 // The same address and port.
 bool SameEndpoint(const struct sockaddr_in* a, const struct sockaddr_in* b);
 

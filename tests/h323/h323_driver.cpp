@@ -2,8 +2,8 @@
 //
 //   h323_driver setup ADDRESS H245_PORT
 //       prints in hex the Setup from ADDRESS, with the H.245 port and the
-//       signalling port 40002, conferenceID 00112233... and callIdentifier
-//       ffeeddcc...
+//       signalling port 40002, audio on 40010 and video on 40020,
+//       conferenceID 00112233... and callIdentifier ffeeddcc...
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -14,7 +14,8 @@
 namespace {
 
 void PrintSetup(const char* address, const char* h245Port) {
-    SetupFields fields = {inet_addr(address), (unsigned short)std::atoi(h245Port), 40002, {}, {}};
+    SetupFields fields = {inet_addr(address), (unsigned short)std::atoi(h245Port), 40002, {}, {},
+                          {40010, 40020}};
     for (int i = 0; i < kSetupTokenSize; ++i) {
         fields.conferenceId[i] = (unsigned char)(i * 0x11);
         fields.callId[i] = (unsigned char)(0xff - i * 0x11);

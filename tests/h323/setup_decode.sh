@@ -33,6 +33,15 @@ h225.ipV4                         192.0.2.10
 h225.ipV4_port                    40002
 h225.guid                         ffeeddcc-bbaa-9988-7766-554433221100
 h225.h245Tunnelling               0
+h245.forwardLogicalChannelNumber  1,2
+h245.dataType                     1,3,1,2
+h245.multiplexParameters          4,2,4,2
+h245.g711Ulaw64k                  20
+h245.qcifMPI                      1
+h245.maxBitRate                   3840
+h245.sessionID                    1,2
+h245.ip4_network                  192.0.2.10,192.0.2.10,192.0.2.10,192.0.2.10
+h245.tsapIdentifier               40010,40011,40020,40021
 FIELDS
 expect "packets with a malformed or expert mark" \
     "$(tshark -r "$rig_dir/setup.pcap" -Y '_ws.malformed or _ws.expert' 2>/dev/null | wc -l)" 0

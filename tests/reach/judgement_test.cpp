@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <string>
 
 #include "h323/setup_message.h"
 #include "platform/platform.h"
@@ -149,7 +150,7 @@ TEST(Judgement, MediaQuality) {
 
 TEST(Judgement, SetupEcho) {
     unsigned char sent[kSetupSize];
-    SetupFields fields = {inet_addr("10.84.0.2"), 40000, 40001, {}, {}};
+    SetupFields fields = {inet_addr("10.84.0.2"), 40000, 40001, {}, {}, {50000, 50002}};
     BuildSetup(&fields, sent);
     unsigned char echoed[kSetupSize + 2];
     struct {
@@ -161,6 +162,7 @@ TEST(Judgement, SetupEcho) {
     } const rows[] = {{-1, kSetupSize, kFactNo, 0, 0},
                       {kSetupH245PortOffset, kSetupSize, kFactYes, 0, 0},
                       {kSetupSignalAddressOffset + 3, kSetupSize, kFactYes, 0, 0},
+                      {kSetupMediaOffsets[kMediaVideo][kMediaRtcp] + 5, kSetupSize, kFactYes, 0, 0},
                       {6, kSetupSize, kFactNo, 1, 6},
                       {-1, kSetupSize + 2, kFactNo, 2, kSetupSize},
                       {-1, kSetupSize - 1, kFactNo, 1, kSetupSize - 1}};
@@ -174,6 +176,70 @@ TEST(Judgement, SetupEcho) {
         EXPECT_EQ(row.rewrites, facts.rewritesAddresses) << row.changed << " " << row.length;
         EXPECT_EQ(row.altered, facts.alteredCount) << row.changed << " " << row.length;
         EXPECT_TRUE(row.altered == 0 || row.first == facts.alteredBytes[0]);
+    }
+}
+
+TEST(Judgement, MediaAddresses) {
+    unsigned char sent[kSetupSize];
+    SetupFields fields = {inet_addr("10.84.0.2"), 40000, 40001, {}, {}, {50000, 50002}};
+    BuildSetup(&fields, sent);
+    unsigned char echoed[kSetupSize];
+    struct {
+        int changed, length; // an offset changed (or -1), the echo's length
+        Fact rewritten;
+        unsigned short videoRtcp; // as it arrived
+    } const rows[] = {
+        {-1, kSetupSize, kFactNo, 50003},
+        {kSetupMediaOffsets[kMediaAudio][kMediaRtp], kSetupSize, kFactYes, 50003},
+        {kSetupMediaOffsets[kMediaVideo][kMediaRtcp] + 5, kSetupSize, kFactYes, 50003 ^ 0x40},
+        {kSetupH245PortOffset, kSetupSize, kFactNo, 50003},
+        {-1, kSetupSize - 1, kFactUnknown, 0}};
+    for (const auto& row : rows) {
+        std::memcpy(echoed, sent, kSetupSize);
+        if (row.changed >= 0) {
+            echoed[row.changed] ^= 0x40;
+        }
+        MediaAddresses media = {};
+        JudgeMediaEcho(sent, echoed, row.length, &media);
+        EXPECT_EQ(row.rewritten, media.rewritten) << row.changed;
+        EXPECT_EQ(row.videoRtcp, media.arrivedPorts[kMediaVideo][kMediaRtcp]) << row.changed;
+    }
+    struct {
+        FarEndSeen seen;
+        bool privateAddress;
+        Fact rewritten, audio, video;
+        const char* reason; // the start of it, or "-" for none
+    } const farEnd[] = {
+        {{false, false, {false, false}}, true, kFactUnknown, kFactUnknown, kFactUnknown, "-"},
+        {{true, false, {false, false}}, true, kFactNo, kFactUnknown, kFactUnknown, "the STUN"},
+        {{true, true, {false, false}}, true, kFactNo, kFactNo, kFactNo, "the announced"},
+        {{true, true, {false, false}}, false, kFactNo, kFactNo, kFactNo, "the router"},
+        {{true, true, {false, false}}, true, kFactYes, kFactNo, kFactNo, "the router"},
+        {{true, false, {true, false}}, true, kFactYes, kFactYes, kFactNo, "let in at the rew"},
+        {{true, true, {true, true}}, false, kFactNo, kFactYes, kFactYes, "let in at the ann"},
+    };
+    for (const auto& row : farEnd) {
+        MediaAddresses media = {};
+        media.rewritten = row.rewritten;
+        JudgeFarEndMedia(&row.seen, row.privateAddress, &media);
+        EXPECT_EQ(row.audio, media.farEndIn[kMediaAudio]) << row.reason;
+        EXPECT_EQ(row.video, media.farEndIn[kMediaVideo]) << row.reason;
+        std::string reason = media.farEndReason != nullptr ? media.farEndReason : "-";
+        EXPECT_EQ(row.reason, reason.substr(0, std::strlen(row.reason)));
+    }
+}
+
+TEST(Judgement, PortPreservation) {
+    const struct {
+        unsigned short even, odd;
+        PortPreservation preservation;
+    } rows[] = {{50000, 50001, kPortsKept},    {1024, 1025, kPortsParity},
+                {1025, 1026, kPortsChanged},   {1024, 1027, kPortsChanged},
+                {50001, 50000, kPortsChanged}, {0, 50001, kPortsUnknown},
+                {50000, 0, kPortsUnknown}};
+    for (const auto& row : rows) {
+        EXPECT_EQ(row.preservation, JudgePortPreservation(50000, row.even, row.odd))
+            << row.even << " " << row.odd;
     }
 }
 

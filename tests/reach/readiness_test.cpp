@@ -1,6 +1,7 @@
 // The readiness answers, row by row, from the facts that --deep finds.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 
 #include "reach/readiness.h"
@@ -10,9 +11,10 @@ namespace {
 // Behind a plain translating router that lets everything out: the start of
 // every row, which changes what it names.
 const ReadinessFacts kPlainNat = {
-    true,     false,    kPortMappingNone,     kFactUnknown, kCallUnreachable,
-    kFactYes, kFactYes, kEndpointIndependent, kMediaGood,   kFactNo,
-    kFactNo};
+    true,         false,    kPortMappingNone,     kFactUnknown, kCallUnreachable,
+    kFactYes,     kFactYes, kEndpointIndependent, kMediaGood,   kFactNo,
+    kFactNo, // the call's media, below: not found out
+    kFactUnknown, true,     kFactUnknown,         50000,        50003};
 
 struct ReadinessCase {
     const char* name;
@@ -57,6 +59,24 @@ const ReadinessCase kCases[] = {
      "yes port-forward direct good rewrites", false},
     {"ALG pinholes", With([](ReadinessFacts* f) { f->algPinhole = kFactYes; }),
      "yes port-forward direct good pinholes", false},
+    {"media announced private, not let in",
+     With([](ReadinessFacts* f) { f->mediaRewritten = f->farEndIn = kFactNo; }),
+     "yes port-forward one-way good none", false},
+    {"media rewritten and let in", With([](ReadinessFacts* f) {
+         f->mediaRewritten = f->farEndIn = f->algRewrites = f->algPinhole = kFactYes;
+     }),
+     "yes port-forward helper good rewrites", false},
+    {"media rewritten, not let in", With([](ReadinessFacts* f) {
+         f->mediaRewritten = kFactYes;
+         f->farEndIn = kFactNo;
+         f->mapping = kAddressAndPortDependent;
+     }),
+     "yes port-forward traversal good none", false},
+    {"public media address, not let in", With([](ReadinessFacts* f) {
+         f->mediaRewritten = f->farEndIn = kFactNo;
+         f->mediaPrivate = false;
+     }),
+     "yes port-forward direct good none", false},
     {"nothing known", With([](ReadinessFacts* f) {
          f->behindNat = false;
          f->incomingCall = kCallNoInternet;
@@ -76,12 +96,16 @@ TEST(Readiness, AnswersEachRow) {
         for (const ReadinessAnswer* answer : answers) {
             words += std::string(words.empty() ? "" : " ") + answer->word;
             // Whatever is not plainly fine says what to do.
-            bool fine = std::string(" yes direct good none unknown ")
+            bool fine = std::string(" yes direct helper good none unknown ")
                             .find(std::string(" ") + answer->word + " ") != std::string::npos;
             EXPECT_EQ(fine, answer->advice == nullptr) << row.name << ": " << answer->word;
         }
         EXPECT_EQ(row.words, words) << row.name;
         EXPECT_EQ(row.caveat, readiness.noteCaveat != nullptr) << row.name;
+        bool oneWay = std::string(readiness.media.word) == "one-way";
+        EXPECT_EQ(oneWay, readiness.media.advice != nullptr &&
+                              std::strstr(readiness.media.advice, "ports 50000-50003") != nullptr)
+            << row.name;
     }
 }
 

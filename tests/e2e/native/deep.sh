@@ -40,31 +40,33 @@ windows=${MARVOLY_E2E_WINE_RUN:+yes}
 # answer "alg" follows from it.
 # The UDP column: what the media path finds, as udp_json says; - where
 # the row is about something else.
-# scenario   network  router    echo   mapping     double NAT  incoming calls  note out alg  udp
+# The call column: what the media a call announces meets, as call_json
+# says: the media addresses, the far end's media let in, the port pairs.
+# scenario   network  router    echo   mapping     double NAT  incoming calls  note out alg      udp     call
 scenarios() {
     cat <<'TABLE'
-nat          nat      -         js     none        unknown     unreachable     101  yes none nat
-upnp         nat      upnp      js     upnp        no          unreachable     101  yes none nat
-nat-pmp      nat      nat-pmp   js     nat-pmp     no          unreachable     101  yes none nat
-forwarded    nat      forward   js     none        unknown     reachable       101  yes none nat
-reflected    nat      reflect   js     none        unknown     unreachable     101  yes none nat
-routed       routed   -         js     none        unknown     reachable       100  yes open routed
-firewall     routed   drop      js     none        unknown     unreachable     100  yes none fw
-double       double   upnp      js     no-address  yes         unreachable     101  yes none nat
-in-use       nat      hold-1720 js     none        unknown     in-use          101  yes none nat
-no-js        nat      -         plain  none        unknown     no-call-back    101  yes none nat
-limited      nat      limit     js     none        unknown     limited         101  yes none nat
-rogue-slow   nat      slow      js     none        unknown     unreachable     101  yes none -
-rogue-huge   nat      huge      js     none        unknown     unreachable     101  yes none -
-rogue-host   nat      elsewhere js     none        unknown     unreachable     101  yes none -
-silent-peer  routed   silent    js     none        unknown     reachable       100  yes open -
-alg          nat      helper    js     none        unknown     unreachable     101  yes rewrites nat
-firewall-alg routed   helper-fw js     none        unknown     unreachable     100  yes pinholes -
-1720-dropped nat      drop-out  js     none        unknown     unreachable     101  no  null nat
-mangled      routed   mangle    js     none        unknown     reachable       100  yes mangled -
-random       random   -         js     none        unknown     unreachable     101  yes none random
-udp-dropped  nat      drop-udp  js     none        unknown     unreachable     101  yes none dropped
-trickles     nat      trickle   js     none        unknown     no-call-back    101  yes none -
+nat          nat      -         js     none        unknown     unreachable     101  yes none     nat     unchanged/false/kept
+upnp         nat      upnp      js     upnp        no          unreachable     101  yes none     nat     -
+nat-pmp      nat      nat-pmp   js     nat-pmp     no          unreachable     101  yes none     nat     -
+forwarded    nat      forward   js     none        unknown     reachable       101  yes none     nat     -
+reflected    nat      reflect   js     none        unknown     unreachable     101  yes none     nat     -
+routed       routed   -         js     none        unknown     reachable       100  yes open     routed  unchanged/true/kept
+firewall     routed   drop      js     none        unknown     unreachable     100  yes none     fw      unchanged/false/kept
+double       double   upnp      js     no-address  yes         unreachable     101  yes none     nat     -
+in-use       nat      hold-1720 js     none        unknown     in-use          101  yes none     nat     -
+no-js        nat      -         plain  none        unknown     no-call-back    101  yes none     nat     -
+limited      nat      limit     js     none        unknown     limited         101  yes none     nat     -
+rogue-slow   nat      slow      js     none        unknown     unreachable     101  yes none     -       -
+rogue-huge   nat      huge      js     none        unknown     unreachable     101  yes none     -       -
+rogue-host   nat      elsewhere js     none        unknown     unreachable     101  yes none     -       -
+silent-peer  routed   silent    js     none        unknown     reachable       100  yes open     -       -
+alg          nat      helper    js     none        unknown     unreachable     101  yes rewrites nat     rewritten/true/kept
+firewall-alg routed   helper-fw js     none        unknown     unreachable     100  yes pinholes -       unchanged/true/kept
+1720-dropped nat      drop-out  js     none        unknown     unreachable     101  no  null     nat     null/null/null
+mangled      routed   mangle    js     none        unknown     reachable       100  yes mangled  -       -
+random       random   -         js     none        unknown     unreachable     101  yes none     random  unchanged/false/changed
+udp-dropped  nat      drop-udp  js     none        unknown     unreachable     101  yes none     dropped unchanged/null/null
+trickles     nat      trickle   js     none        unknown     no-call-back    101  yes none     -       -
 TABLE
 }
 
@@ -78,10 +80,10 @@ row=$(scenarios | awk -v name="$scenario" '$1 == name')
 set -- $row
 network=$2 router_extra=$3 echo_kind=$4
 want_mapping=$5 want_double=$6 want_incoming=$7 want_note=$8 want_out=$9 want_alg=${10}
-want_udp=${11}
+want_udp=${11} want_call=${12}
 
 netns_require iptables nft nginx python3 curl /usr/sbin/miniupnpd /usr/bin/time turnserver \
-    turnutils_natdiscovery
+    turnutils_natdiscovery conntrack
 h323_echo_require
 rig_begin "$MARVOLY_E2E_WORK/deep"
 lan=10.84.0
@@ -278,6 +280,51 @@ udp_json() {
     dropped) set -- false null null null null ;;
     esac
     echo "{\"passes\": $1, \"mapped_address\": $2, \"mapping\": $3, \"filtering\": $4, \"hairpin\": $5}"
+}
+
+# What the media a call announces met, as the JSON has it: the media
+# addresses, the far end's audio and video let in, the port pairs.
+call_json() {
+    echo "$1" | awk -F/ '{ q = "\""; if ($1 != "null") $1 = q $1 q; if ($3 != "null") $3 = q $3 q
+        print $1, $2, $2, $3 }'
+}
+
+call_key() {
+    python3 -c 'import json, sys
+c = json.load(sys.stdin)["call_media"]
+print(" ".join(json.dumps(v) for v in eval(sys.argv[1])))' "$2" <"$1"
+}
+
+# The router's new UDP connections while the JSON run goes on.
+watch_conntrack() {
+    ip netns exec "$router" stdbuf -oL conntrack -E -e NEW -p udp >"$rig_dir/conntrack" 2>/dev/null &
+    conntrack_pid=$!
+    conntrack_started=$(rig_start_time "$conntrack_pid")
+    rig_own_pid "$conntrack_pid"
+}
+
+# The router's own word on the far end's media: for each RTP port as it
+# arrived, whether the router passed the echo host's STUN answer on to the
+# port this machine announced; behind the helper, also its expectation
+# for the RTCP port after it.
+conntrack_agrees() {
+    rig_stop_pid "$conntrack_pid" "$conntrack_started"
+    in_netns "$router" conntrack -L expect >"$rig_dir/expect" 2>/dev/null || true
+    # shellcheck disable=SC2046 # the ports' words
+    set -- $(call_key "$rig_dir/json" '(c["arrived_ports"][0], c["announced_ports"][0],
+        c["far_end_media_in"]["audio"], c["arrived_ports"][2], c["announced_ports"][2],
+        c["far_end_media_in"]["video"])')
+    while [ $# -ge 3 ]; do
+        let_in=false
+        ! grep -q "src=$echo_host dst=[0-9.]* sport=3478 dport=$1 \(\[UNREPLIED\] \)\?src=$local_address dst=$echo_host sport=$2 dport=3478" \
+            "$rig_dir/conntrack" || let_in=true
+        [ "$3" = null ] || expect "the router let the far end's media in at port $1" "$let_in" "$3"
+        case "$router_extra" in helper*)
+            grep -q "proto=17 src=$echo_host dst=[0-9.]* sport=0 dport=$(($1 + 1)) " "$rig_dir/expect" ||
+                fail "the helper expects nothing at port $(($1 + 1)): $(cat "$rig_dir/expect")" ;;
+        esac
+        shift 3
+    done
 }
 
 # coturn's own client finds the same mapping and filtering from here.
@@ -500,6 +547,11 @@ run report
 expect "Port mapping" "$(text_field "$rig_dir/report" "Port mapping")" "$(mapping_text "$want_mapping")"
 expect "Double NAT" "$(text_field "$rig_dir/report" "Double NAT")" "$(double_text "$want_double")"
 expect "Incoming calls" "$(text_field "$rig_dir/report" "Incoming calls")" "$(incoming_text "$want_incoming")"
+# The router's word on the call's media, where a call was placed; a router
+# with neither translation nor rules of its own tracks nothing.
+tracked=
+case "$want_call $want_out $network$router_extra" in "- "* | *" no "* | *" routed-") ;; *) tracked=yes ;; esac
+[ -z "$tracked" ] || watch_conntrack
 run json
 expect "note_id" "$(json_key "$rig_dir/json" note_id)" "$want_note"
 expect "port_mapping" "$(json_key "$rig_dir/json" port_mapping)" "$(mapping_json "$want_mapping")"
@@ -513,6 +565,12 @@ expect "tcp_1720_out, h323_alg, gatekeeper_udp_1719, the ALG answer" \
 if [ "$want_udp" != - ]; then
     expect "udp" "$(json_key "$rig_dir/json" udp)" "$(udp_json "$want_udp")"
     case "$want_udp" in nat | random | fw) natdiscovery_agrees ;; esac
+fi
+if [ "$want_call" != - ]; then
+    expect "call_media" "$(call_key "$rig_dir/json" '(c["media_addresses"],
+        c["far_end_media_in"]["audio"], c["far_end_media_in"]["video"], c["port_preservation"])')" \
+        "$(call_json "$want_call")"
+    [ -z "$tracked" ] || conntrack_agrees
 fi
 check_report_schema "$rig_dir/json"
 # bench/deep_steps.sh times the steps one by one, in the same network.
