@@ -16,6 +16,7 @@ struct ProbeRun {
     const char* host;
     const char* stunServer;
     long long deadline;
+    std::FILE* progress;
     DeepFacts* facts;
     MediaPath* media;
 };
@@ -36,6 +37,18 @@ DWORD WINAPI ProbeMedia(LPVOID argument) {
     ProbeRun* run = (ProbeRun*)argument;
     int budget = (int)(DeadlineWithin(kMediaPathBudgetMs, run->deadline) - SteadyMilliseconds());
     ProbeMediaPath(run->stunServer, budget > 0 ? budget : 0, run->media);
+    return 0;
+}
+
+DWORD WINAPI ProbeUdpTimers(LPVOID argument) {
+    ProbeRun* run = (ProbeRun*)argument;
+    ProbeUdpLifetime(run->stunServer, run->progress, &run->facts->timers);
+    return 0;
+}
+
+DWORD WINAPI ProbeTcpTimers(LPVOID argument) {
+    ProbeRun* run = (ProbeRun*)argument;
+    ProbeTcpIdle(run->host, &run->facts->timers);
     return 0;
 }
 
@@ -69,6 +82,14 @@ void Judge(const DeepAsk* ask, DeepFacts* facts) {
     readiness.grade = facts->media.quality.grade;
     readiness.algRewrites = facts->signalling.rewritesAddresses;
     readiness.algPinhole = facts->signalling.opensH245Pinhole;
+    readiness.timed = facts->timed;
+    if (facts->timed) {
+        JudgeTimer(&facts->timers.ladder, facts->timers.udpLived, &facts->udpLifetime);
+        JudgeTimer(&facts->timers.ladder, facts->timers.tcpLived, &facts->tcpIdle);
+        readiness.udpLifetime = facts->udpLifetime;
+        readiness.tcpIdle = facts->tcpIdle;
+        readiness.outboundRefresh = facts->timers.outboundRefresh;
+    }
     JudgeReadiness(&readiness, &facts->readiness);
 }
 
@@ -83,8 +104,16 @@ void RunDeepCheck(const DeepAsk* ask, DeepFacts* facts) {
     facts->doubleNat = JudgeDoubleNat(&facts->portMapping, internet);
     UrlParts echo;
     SplitUrlParts(ask->echoUrl, &echo);
-    ProbeRun run = {echo.host, ask->stunServer != nullptr ? ask->stunServer : echo.host, deadline,
-                    facts, &facts->media};
+    ProbeRun run = {echo.host, ask->stunServer != nullptr ? ask->stunServer : echo.host,
+                    deadline,  ask->progress,
+                    facts,     &facts->media};
+    facts->timed = ask->timers != nullptr;
+    HANDLE timers[2] = {};
+    if (facts->timed) {
+        StartCallTimers(ask->timers, &facts->timers);
+        timers[0] = StartProbe(ProbeUdpTimers, &run);
+        timers[1] = StartProbe(ProbeTcpTimers, &run);
+    }
     HANDLE media = StartProbe(ProbeMedia, &run);
     HANDLE signalling = StartProbe(ProbeSignalling, &run);
     HANDLE gatekeeper = StartProbe(ProbeGatekeeper, &run);
@@ -92,6 +121,8 @@ void RunDeepCheck(const DeepAsk* ask, DeepFacts* facts) {
     FinishProbe(media);
     FinishProbe(signalling);
     FinishProbe(gatekeeper);
+    FinishProbe(timers[0]);
+    FinishProbe(timers[1]);
     facts->mappedElsewhere = internet != nullptr && facts->media.mappedAddress[0] != '\0' &&
                              std::strcmp(facts->media.mappedAddress, internet) != 0;
     Judge(ask, facts);
@@ -103,8 +134,9 @@ void RunWatchRound(const char* echoUrl, const char* stunServer, WatchRound* roun
     // About 4 KB of round trips that a round does not keep.
     MediaPath* media = (MediaPath*)std::calloc(1, sizeof(MediaPath));
     long long deadline = SteadyMilliseconds() + kMediaPathBudgetMs;
-    ProbeRun run = {echo.host, stunServer != nullptr ? stunServer : echo.host, deadline, nullptr,
-                    media};
+    ProbeRun run = {echo.host, stunServer != nullptr ? stunServer : echo.host,
+                    deadline,  nullptr,
+                    nullptr,   media};
     HANDLE thread = media != nullptr ? StartProbe(ProbeMedia, &run) : nullptr;
     round->tcp1720Out = ProbeTcp1720Out(echo.host, deadline);
     if (GetInternetAddress(round->internetAddress) == 0) {

@@ -1,5 +1,8 @@
 #include "reach/readiness.h"
 
+#include <algorithm>
+#include <cstdio>
+
 namespace {
 
 const ReadinessAnswer kUnknown = {"unknown", "not found out", nullptr};
@@ -90,6 +93,54 @@ ReadinessAnswer Alg(const ReadinessFacts* facts) {
     return kUnknown;
 }
 
+// The silence a call may keep for sure: what lived, or where even the
+// shortest silence was forgotten, half of it.
+int SafeSilence(const TimerBounds* bounds) {
+    int half = bounds->lessThan / 2;
+    return bounds->atLeast > 0 ? bounds->atLeast : half > 0 ? half : 1;
+}
+
+// A timer that ran out within the ladder.
+bool RunsOut(const TimerBounds* bounds) {
+    return bounds->known && bounds->lessThan != 0;
+}
+
+void Hold(const ReadinessFacts* facts, Readiness* readiness) {
+    const TimerBounds* udp = &facts->udpLifetime;
+    const TimerBounds* tcp = &facts->tcpIdle;
+    bool udpOut = RunsOut(udp);
+    bool tcpOut = RunsOut(tcp);
+    int keep = udpOut && tcpOut ? std::min(SafeSilence(udp), SafeSilence(tcp))
+                                : SafeSilence(udpOut ? udp : tcp);
+    if (udpOut || tcpOut) {
+        std::snprintf(readiness->holdReason, sizeof(readiness->holdReason),
+                      "the router forgets a silent call's %s",
+                      udpOut && tcpOut ? "UDP mapping and TCP connection"
+                      : udpOut         ? "UDP mapping"
+                                       : "TCP connection");
+        std::snprintf(readiness->holdAdvice, sizeof(readiness->holdAdvice),
+                      "Have the H.323 program send media or keep-alives at least every %d s "
+                      "during silence and hold (H.460.18 keep-alives, where it has them).",
+                      keep);
+        readiness->hold = {"keep-alive", readiness->holdReason, readiness->holdAdvice};
+    } else if (facts->outboundRefresh == kFactNo) {
+        readiness->hold = {
+            "keep-alive", "the router forgets a UDP mapping that only this machine's packets keep",
+            "Keep media flowing both ways during silence and hold, or use H.460.18/19 "
+            "traversal or a media relay."};
+    } else if (udp->known && tcp->known) {
+        std::snprintf(readiness->holdReason, sizeof(readiness->holdReason),
+                      "a silent call's UDP mapping and TCP connection outlive %d s, the longest "
+                      "silence tried",
+                      std::min(udp->atLeast, tcp->atLeast));
+        readiness->hold = {"ok", readiness->holdReason, nullptr};
+    } else {
+        readiness->hold = facts->timed
+                              ? kUnknown
+                              : ReadinessAnswer{"unknown", "not measured (--timers)", nullptr};
+    }
+}
+
 } // namespace
 
 void JudgeReadiness(const ReadinessFacts* facts, Readiness* readiness) {
@@ -98,6 +149,7 @@ void JudgeReadiness(const ReadinessFacts* facts, Readiness* readiness) {
     readiness->media = Media(facts);
     readiness->quality = Quality(facts);
     readiness->alg = Alg(facts);
+    Hold(facts, readiness);
     bool callsHindered = readiness->callsIn.advice != nullptr ||
                          readiness->callsOut.advice != nullptr ||
                          readiness->media.advice != nullptr;

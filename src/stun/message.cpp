@@ -20,6 +20,7 @@ enum StunAttribute {
     kAttributeChangeRequest = 0x0003,
     kAttributeErrorCode = 0x0009,
     kAttributeXorMappedAddress = 0x0020,
+    kAttributeResponsePort = 0x0027,
     kAttributeResponseOrigin = 0x802B,
     kAttributeOtherAddress = 0x802C,
     kAttributeFill = 0x8FF0,
@@ -135,6 +136,22 @@ int BuildBindingRequest(const unsigned char* id, int change, int size, unsigned 
     }
     Write16(out + 2, (unsigned int)length);
     return kStunHeaderSize + length;
+}
+
+int BuildBindingIndication(const unsigned char* id, int size, unsigned char* out) {
+    int built = BuildBindingRequest(id, 0, size, out);
+    Write16(out, kStunBindingIndication);
+    return built;
+}
+
+int AddResponsePort(unsigned char* message, int size, int port) {
+    unsigned char* at = message + size;
+    Write16(at, kAttributeResponsePort);
+    Write16(at + 2, 4);
+    // The port, then two bytes of padding.
+    Write32(at + 4, (unsigned long)port << 16);
+    Write16(message + 2, (unsigned int)(size + 8 - kStunHeaderSize));
+    return size + 8;
 }
 
 bool NewStunId(unsigned char* id) {

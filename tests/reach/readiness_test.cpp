@@ -9,10 +9,21 @@ namespace {
 
 // Behind a plain translating router that lets everything out: the start of
 // every row, which changes what it names.
-const ReadinessFacts kPlainNat = {
-    true,     false,    kPortMappingNone,     kFactUnknown, kCallUnreachable,
-    kFactYes, kFactYes, kEndpointIndependent, kMediaGood,   kFactNo,
-    kFactNo};
+const ReadinessFacts kPlainNat = {true,
+                                  false,
+                                  kPortMappingNone,
+                                  kFactUnknown,
+                                  kCallUnreachable,
+                                  kFactYes,
+                                  kFactYes,
+                                  kEndpointIndependent,
+                                  kMediaGood,
+                                  kFactNo,
+                                  kFactNo,
+                                  false,
+                                  {},
+                                  {},
+                                  kFactUnknown};
 
 struct ReadinessCase {
     const char* name;
