@@ -105,29 +105,37 @@ bool RunsOut(const TimerBounds* bounds) {
     return bounds->known && bounds->lessThan != 0;
 }
 
-void Hold(const ReadinessFacts* facts, Readiness* readiness) {
-    const TimerBounds* udp = &facts->udpLifetime;
-    const TimerBounds* tcp = &facts->tcpIdle;
+// The answer when a timer ran out within the ladder: keep-alives at least
+// as often as the shorter of the two allows.
+void KeepAlive(const TimerBounds* udp, const TimerBounds* tcp, Readiness* readiness) {
     bool udpOut = RunsOut(udp);
     bool tcpOut = RunsOut(tcp);
     int keep = udpOut && tcpOut ? std::min(SafeSilence(udp), SafeSilence(tcp))
                                 : SafeSilence(udpOut ? udp : tcp);
-    if (udpOut || tcpOut) {
-        std::snprintf(readiness->holdReason, sizeof(readiness->holdReason),
-                      "the router forgets a silent call's %s",
-                      udpOut && tcpOut ? "UDP mapping and TCP connection"
-                      : udpOut         ? "UDP mapping"
-                                       : "TCP connection");
-        std::snprintf(readiness->holdAdvice, sizeof(readiness->holdAdvice),
-                      "Have the H.323 program send media or keep-alives at least every %d s "
-                      "during silence and hold (H.460.18 keep-alives, where it has them).",
-                      keep);
-        readiness->hold = {"keep-alive", readiness->holdReason, readiness->holdAdvice};
+    std::snprintf(readiness->holdReason, sizeof(readiness->holdReason),
+                  "the router forgets a silent call's %s",
+                  udpOut && tcpOut ? "UDP mapping and TCP connection"
+                  : udpOut         ? "UDP mapping"
+                                   : "TCP connection");
+    std::snprintf(readiness->holdAdvice, sizeof(readiness->holdAdvice),
+                  "Have the H.323 program send media or keep-alives at least every %d s during "
+                  "silence and hold (H.460.18 keep-alives, where it has them).",
+                  keep);
+    readiness->hold = {"keep-alive", readiness->holdReason, readiness->holdAdvice};
+}
+
+void Hold(const ReadinessFacts* facts, Readiness* readiness) {
+    const TimerBounds* udp = &facts->udpLifetime;
+    const TimerBounds* tcp = &facts->tcpIdle;
+    if (!facts->timed) {
+        readiness->hold = {"unknown", "not measured (--timers)", nullptr};
+    } else if (RunsOut(udp) || RunsOut(tcp)) {
+        KeepAlive(udp, tcp, readiness);
     } else if (facts->outboundRefresh == kFactNo) {
-        readiness->hold = {
-            "keep-alive", "the router forgets a UDP mapping that only this machine's packets keep",
-            "Keep media flowing both ways during silence and hold, or use H.460.18/19 "
-            "traversal or a media relay."};
+        readiness->hold = {"keep-alive",
+                           "the router forgets a UDP mapping that only this machine's packets keep",
+                           "Keep media flowing both ways during silence and hold, or use "
+                           "H.460.18/19 traversal or a media relay."};
     } else if (udp->known && tcp->known) {
         std::snprintf(readiness->holdReason, sizeof(readiness->holdReason),
                       "a silent call's UDP mapping and TCP connection outlive %d s, the longest "
@@ -135,9 +143,7 @@ void Hold(const ReadinessFacts* facts, Readiness* readiness) {
                       std::min(udp->atLeast, tcp->atLeast));
         readiness->hold = {"ok", readiness->holdReason, nullptr};
     } else {
-        readiness->hold = facts->timed
-                              ? kUnknown
-                              : ReadinessAnswer{"unknown", "not measured (--timers)", nullptr};
+        readiness->hold = kUnknown;
     }
 }
 

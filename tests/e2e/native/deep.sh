@@ -65,6 +65,26 @@ mangled      routed   mangle    js     none        unknown     reachable       1
 random       random   -         js     none        unknown     unreachable     101  yes none random
 udp-dropped  nat      drop-udp  js     none        unknown     unreachable     101  yes none dropped
 trickles     nat      trickle   js     none        unknown     no-call-back    101  yes none -
+timers-25    nat      ct-25     js     none        unknown     unreachable     101  yes none nat
+timers-90    nat      ct-90     js     none        unknown     unreachable     101  yes none nat
+timers-kernel nat     ct-kernel js     none        unknown     unreachable     101  yes none nat
+timers-forgets nat    ct-forgets js    none        unknown     unreachable     101  yes none nat
+TABLE
+}
+
+# The --timers rows: the router's conntrack timeouts (UDP, TCP established;
+# - for the kernel's), the silences tried (MARVOLY_TIMERS_LADDER) and the
+# bounds that must bracket the timeouts (AT_LEAST:LESS_THAN), with whether
+# a mapping kept by keep-alives alone lived. ct-forgets drops the
+# keep-alives before conntrack sees them, as a router does that counts only
+# answered traffic.
+# router     udp tcp ladder       udp_lifetime_s refresh tcp_idle_s
+timer_rows() {
+    cat <<'TABLE'
+ct-25        25  60  10,20,40,70  20:40          true    40:70
+ct-90        90  -   60,100       60:100         true    100:null
+ct-kernel    -   -   20,40        20:40          true    40:null
+ct-forgets   -   -   20,40        20:40          false   40:null
 TABLE
 }
 
@@ -121,6 +141,35 @@ CONF
     rig_own_pid $!
     wait_until 50 grep -q 'Listening for NAT-PMP' "$rig_dir/miniupnpd.log" ||
         fail "miniupnpd did not start: $(cat "$rig_dir/miniupnpd.log")"
+}
+
+timer_row() {
+    timer_rows | awk -v extra="$router_extra" '$1 == extra'
+}
+
+# The router's timeouts as nftables objects, set on each new connection;
+# what conntrack forgot is dropped, not picked up again mid-stream.
+timer_rules() {
+    # shellcheck disable=SC2046 # the row's words
+    set -- $(timer_row)
+    echo 'table ip marvoly_timers {'
+    [ "$2" = - ] || echo "ct timeout udp-silence { protocol udp; l3proto ip; policy = { unreplied: $2, replied: $2 }; }"
+    [ "$3" = - ] || echo "ct timeout tcp-idle { protocol tcp; l3proto ip; policy = { established: $3 }; }"
+    echo 'chain pre { type filter hook prerouting priority filter;'
+    [ "$2" = - ] || echo 'iifname "r0" meta l4proto udp ct timeout set "udp-silence";'
+    [ "$3" = - ] || echo 'iifname "r0" tcp dport 1720 ct timeout set "tcp-idle";'
+    echo '}'
+    # The keep-alives, the run's only UDP datagrams of 36 bytes, unseen by
+    # conntrack.
+    [ "$1" != ct-forgets ] ||
+        echo 'chain raw { type filter hook prerouting priority raw; iifname "r0" udp length 44 drop; }'
+    echo 'chain gate { type filter hook forward priority filter; ct state invalid drop; }'
+    echo '}'
+}
+
+# The bounds as the JSON has them.
+timer_json() {
+    echo "$1" | awk -F: '{ printf "{\"at_least\": %s, \"less_than\": %s}\n", $1, $2 }'
 }
 
 # listening NAMESPACE t|u PORT
@@ -200,6 +249,10 @@ while True:
     # reference) changed on the way.
     helper | helper-fw | drop-out | mangle)
         signalling_rules | in_netns "$router" nft -f - || fail "the router's rules did not load"
+        ;;
+    ct-*)
+        in_netns "$router" sysctl -q -w net.netfilter.nf_conntrack_tcp_loose=0
+        timer_rules | in_netns "$router" nft -f - || fail "the router's timeouts did not load"
         ;;
     esac
 }
@@ -358,10 +411,12 @@ text_field() {
     sed -n "s/^$2: *//p" "$1"
 }
 
-# run MODE: marvoly MODE --deep in the client, its output in $rig_dir/MODE
+# run MODE [OPTION]: marvoly MODE --deep [OPTION] in the client, its output in $rig_dir/MODE
 # (Windows' CR LF made LF), its exit status checked and its time and memory
 # within the bounds (Wine's own start and memory are not the program's).
 run() {
+    waits=0
+    [ -z "${2-}" ] || waits=$(($(echo "$MARVOLY_TIMERS_LADDER" | tr , '\n' | tail -n 1) + 10))
     started=$(date +%s%N)
     status=0
     if [ -n "$windows" ]; then
@@ -377,10 +432,13 @@ run() {
         bound=10000
         # The worst case of all, within the whole check's bound.
         [ "$scenario" != trickles ] || bound=12000
+            timeout $((30 + waits)) ip netns exec "$client" "$MARVOLY_E2E_PROGRAM" "--$1" --deep \
+            ${2-} >"$rig_dir/$1" 2>"$rig_dir/$1.err" || status=$?
+        bound=$((10000 + waits * 1000))
     fi
     took=$((($(date +%s%N) - started) / 1000000))
     peak=$(tail -n 1 "$rig_dir/$1.kib")
-    echo "--- marvoly --$1 --deep ($took ms, at most $peak KiB of memory natively)"
+    echo "--- marvoly --$1 --deep ${2-}($took ms, at most $peak KiB of memory natively)"
     cat "$rig_dir/$1" "$rig_dir/$1.err"
     expect "exit status of --$1 --deep" "$status" 0
     [ "$took" -lt "$bound" ] || fail "--$1 --deep took $took ms, more than $bound ms"
@@ -500,7 +558,19 @@ run report
 expect "Port mapping" "$(text_field "$rig_dir/report" "Port mapping")" "$(mapping_text "$want_mapping")"
 expect "Double NAT" "$(text_field "$rig_dir/report" "Double NAT")" "$(double_text "$want_double")"
 expect "Incoming calls" "$(text_field "$rig_dir/report" "Incoming calls")" "$(incoming_text "$want_incoming")"
-run json
+timers=$(timer_row)
+if [ -n "$timers" ]; then
+    # shellcheck disable=SC2086 # the row's words
+    set -- $timers
+    MARVOLY_TIMERS_LADDER=$4
+    export MARVOLY_TIMERS_LADDER
+    run json --timers
+    expect "udp_lifetime_s" "$(json_key "$rig_dir/json" udp_lifetime_s)" "$(timer_json "$5")"
+    expect "udp_outbound_refresh" "$(json_key "$rig_dir/json" udp_outbound_refresh)" "$6"
+    expect "tcp_idle_s" "$(json_key "$rig_dir/json" tcp_idle_s)" "$(timer_json "$7")"
+else
+    run json
+fi
 expect "note_id" "$(json_key "$rig_dir/json" note_id)" "$want_note"
 expect "port_mapping" "$(json_key "$rig_dir/json" port_mapping)" "$(mapping_json "$want_mapping")"
 expect "double_nat" "$(json_key "$rig_dir/json" double_nat)" "$(double_json "$want_double")"
