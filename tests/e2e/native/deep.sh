@@ -172,6 +172,55 @@ timer_json() {
     echo "$1" | awk -F: '{ printf "{\"at_least\": %s, \"less_than\": %s}\n", $1, $2 }'
 }
 
+# coturn's own lifetime test (turnutils_natdiscovery -t) from the client,
+# beside marvoly's run, for each bound of AT_LEAST:LESS_THAN.
+lifetime_start() {
+    lifetime_pids=
+    for t in $(echo "$1" | tr : ' '); do
+        case "$t" in 0 | null) continue ;; esac
+        timeout $((t + 20)) ip netns exec "$client" turnutils_natdiscovery -t -T "$t" "$echo_host" \
+            >"$rig_dir/lifetime-$t" 2>&1 &
+        rig_own_pid $!
+        lifetime_pids="$lifetime_pids $!"
+    done
+}
+
+# Its second answer came after at_least and not after less_than.
+lifetime_agrees() {
+    # shellcheck disable=SC2086 # the pids
+    wait $lifetime_pids || true
+    lived=yes
+    for t in $(echo "$1" | tr : ' '); do
+        case "$t" in 0 | null) continue ;; esac
+        found=no
+        ! grep -q 'RFC 5780 response 2' "$rig_dir/lifetime-$t" || found=yes
+        expect "natdiscovery's mapping after $t s" "$found" "$lived"
+        lived=no
+    done
+}
+
+# SIGTERM in the middle of --timers: the report at once, the rungs asked by
+# then known and the open bounds null.
+ended_early() {
+    MARVOLY_TIMERS_LADDER=20,40 timeout 60 ip netns exec "$client" "$MARVOLY_E2E_PROGRAM" \
+        --json --timers >"$rig_dir/ended.json" 2>"$rig_dir/ended.err" &
+    ended=$!
+    rig_own_pid "$ended"
+    sleep 30
+    started=$(date +%s%N)
+    # timeout hands the signal on to marvoly.
+    kill -TERM "$ended"
+    wait "$ended" || true
+    took=$((($(date +%s%N) - started) / 1000000))
+    echo "--- ended by SIGTERM ($took ms after it)"
+    cat "$rig_dir/ended.json" "$rig_dir/ended.err"
+    [ "$took" -lt 2000 ] || fail "the run ended $took ms after SIGTERM"
+    for key in udp_lifetime_s tcp_idle_s; do
+        expect "$key when ended early" "$(json_key "$rig_dir/ended.json" $key)" "$(timer_json 20:null)"
+    done
+    check_report_schema "$rig_dir/ended.json"
+}
+
 # listening NAMESPACE t|u PORT
 listening() {
     in_netns "$1" ss -Hl"$2"n "sport = :$3" | grep -q .
@@ -564,10 +613,13 @@ if [ -n "$timers" ]; then
     set -- $timers
     MARVOLY_TIMERS_LADDER=$4
     export MARVOLY_TIMERS_LADDER
+    lifetime_start "$5"
     run json --timers
+    lifetime_agrees "$5"
     expect "udp_lifetime_s" "$(json_key "$rig_dir/json" udp_lifetime_s)" "$(timer_json "$5")"
     expect "udp_outbound_refresh" "$(json_key "$rig_dir/json" udp_outbound_refresh)" "$6"
     expect "tcp_idle_s" "$(json_key "$rig_dir/json" tcp_idle_s)" "$(timer_json "$7")"
+    [ "$router_extra" != ct-kernel ] || ended_early
 else
     run json
 fi
