@@ -128,7 +128,7 @@ void Hold(const ReadinessFacts* facts, Readiness* readiness) {
     const TimerBounds* udp = &facts->udpLifetime;
     const TimerBounds* tcp = &facts->tcpIdle;
     if (!facts->timed) {
-        readiness->hold = {"unknown", "not measured (--timers)", nullptr};
+        readiness->hold = {"unknown", "not measured without --timers", nullptr};
     } else if (RunsOut(udp) || RunsOut(tcp)) {
         KeepAlive(udp, tcp, readiness);
     } else if (facts->outboundRefresh == kFactNo) {
