@@ -136,7 +136,8 @@ void Hold(const ReadinessFacts* facts, Readiness* readiness) {
                            "the router forgets a UDP mapping that only this machine's packets keep",
                            "Keep media flowing both ways during silence and hold, or use "
                            "H.460.18/19 traversal or a media relay."};
-    } else if (udp->known && tcp->known) {
+    } else if (udp->atLeast == udp->longest && tcp->atLeast == tcp->longest && udp->known &&
+               tcp->known) {
         std::snprintf(readiness->holdReason, sizeof(readiness->holdReason),
                       "a silent call's UDP mapping and TCP connection outlive %d s, the longest "
                       "silence tried",

@@ -24,6 +24,7 @@ bool ReadTimerLadder(const char* text, TimerLadder* ladder) {
 
 void JudgeTimer(const TimerLadder* ladder, const Fact* lived, TimerBounds* bounds) {
     *bounds = TimerBounds();
+    bounds->longest = ladder->count > 0 ? ladder->seconds[ladder->count - 1] : 0;
     for (int i = 0; i < ladder->count; ++i) {
         bounds->known = bounds->known || lived[i] != kFactUnknown;
         if (lived[i] == kFactYes && ladder->seconds[i] > bounds->atLeast) {

@@ -29,6 +29,7 @@ struct TimerBounds {
     bool known;   // some rung was asked
     int atLeast;  // the longest silence that lived, 0 when none did
     int lessThan; // the shortest longer one that was forgotten; 0 when none was
+    int longest;  // the ladder's longest silence
 };
 
 void JudgeTimer(const TimerLadder* ladder, const Fact* lived, TimerBounds* bounds);

@@ -90,6 +90,7 @@ TEST(Readiness, AnswersHold) {
         {true, "nnnnnn", kFactNo, "yyyy?y", "keep-alive 5"},
         {true, "yyyyyy", kFactNo, "yyyy?y", "keep-alive"},
         {true, "yyyyyy", kFactYes, "??????", "unknown"},
+        {true, "yy????", kFactUnknown, "y?????", "unknown"}, // ended early
         {true, "??????", kFactUnknown, "??????", "unknown"},
         {false, "??????", kFactUnknown, "??????", "unknown"},
     };
