@@ -39,6 +39,11 @@
 // bytes for 3 s in all, and counts as reached when they hold the token.
 // Nothing of that reply is relayed.
 //
+// A client that sends "hold\n" instead gets "held\n" and the connection is
+// kept, silent, for 4 minutes at most; every "ping\n" on it is answered
+// "pong\n", so that the client learns whether a router on the way still
+// carries a connection that was idle. Anything else ends it.
+//
 // On 1719 a datagram of at least 16 bytes is answered with one line, the
 // caller's address (the server block's return).
 
@@ -60,9 +65,21 @@ function messageLength(data) {
     return data[0] !== 3 || data[1] !== 0 || length < 4 || length > kMessageLimit ? -1 : length;
 }
 
-// Waits for the whole message; anything else closes the connection.
+const kHoldLine = 'hold\n';
+
+// Waits for the whole message, or the held mode's line; anything else
+// closes the connection.
 function readSetup(s) {
     s.on('upstream', (data) => {
+        const text = data.slice(0, kHoldLine.length).toString();
+        if (text === kHoldLine) {
+            s.variables.marvoly_h323_mode = 'held';
+            s.done();
+            return;
+        }
+        if (data.length < kHoldLine.length && kHoldLine.startsWith(text)) {
+            return;
+        }
         const length = messageLength(data);
         if (length < 0) {
             s.deny();
@@ -197,7 +214,25 @@ function startCalls(call, data) {
     call.s.sendUpstream(order, {flush: true});
 }
 
+// The held mode's answers, a line for each line; the connection itself
+// goes to a server that closes it at 4 minutes (marvoly-h323.conf).
+function holdCall(s) {
+    s.on('upstream', (data) => {
+        const lines = data.toString().split('\n');
+        if (data.length > 64 || lines.pop() !== '' ||
+            lines.some((line) => line !== 'hold' && line !== 'ping')) {
+            hangUp();
+        }
+        s.sendDownstream(lines.map((line) => (line === 'hold' ? 'held\n' : 'pong\n')).join(''),
+                         {flush: true});
+    });
+}
+
 function answerSetup(s) {
+    if (s.variables.marvoly_h323_mode === 'held') {
+        holdCall(s);
+        return;
+    }
     const call = {s: s, names: null, verdicts: {}, timer: null, over: false, closed: false};
     s.on('upstream', (data) => {
         if (call.names === null) {
@@ -277,6 +312,12 @@ function callBack(s) {
     });
 }
 
+// The held connection's far end: waits for data that the Setup echo never
+// passes on, until preread_timeout closes it.
+function holdSilently(s) {
+    s.on('upstream', () => {});
+}
+
 // --- the gatekeeper port (UDP 1719)
 
 function readDatagram(s) {
@@ -289,4 +330,4 @@ function readDatagram(s) {
     });
 }
 
-export default {readSetup, answerSetup, readCallBack, callBack, readDatagram};
+export default {readSetup, answerSetup, holdSilently, readCallBack, callBack, readDatagram};

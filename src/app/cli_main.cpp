@@ -3,6 +3,8 @@
 // dialog is Marvoly.exe's; without --report or --json this program prints
 // the text report. Its lines end in CR LF as the console's text mode writes
 // them.
+#include <io.h>
+
 #include "app/command.h"
 #include "platform/platform.h"
 
@@ -57,5 +59,8 @@ bool LoadProgramVersion(ProgramVersion* version) {
 int main(int argc, char** argv) {
     CommandLine command;
     int status = StartCommand(&kProgram, argc, argv, &command);
-    return status != kCommandGoesOn ? status : RunReport(&kProgram, &command);
+    if (status != kCommandGoesOn) {
+        return status;
+    }
+    return RunReport(&kProgram, &command, _isatty(_fileno(stderr)) ? stderr : nullptr);
 }

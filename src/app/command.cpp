@@ -1,6 +1,7 @@
 #include "app/command.h"
 
 #include <cstdio>
+#include <cstdlib>
 
 #include "address/internet_address.h"
 #include "app/deep_report.h"
@@ -52,11 +53,26 @@ int StartCommand(const CommandProgram* program, int argc, char** argv, CommandLi
 
 namespace {
 
+// The environment's ladder for --timers, "S,S,...", is for tests that
+// cannot wait minutes; the user's is the default.
+const char kLadderVariable[] = "MARVOLY_TIMERS_LADDER";
+
 // The deep check after the detection run, told what that found.
-void RunDeep(const DetectionReport* report, const CommandLine* command, DeepFacts* facts) {
-    DeepAsk ask = {
-        g_echoUrl, command->stunServer, report->foundInternet ? report->internetAddress : nullptr,
-        report->noteId == IDS_BEHIND_FIREWALL, report->noteId == IDS_NOT_BEHIND_FIREWALL};
+void RunDeep(const DetectionReport* report, const CommandLine* command, std::FILE* progress,
+             DeepFacts* facts) {
+    TimerLadder ladder = kDefaultLadder;
+    const char* rungs = std::getenv(kLadderVariable);
+    if (rungs != nullptr && !ReadTimerLadder(rungs, &ladder)) {
+        std::fprintf(stderr, "%s is no ladder of rising seconds; the default is used\n",
+                     kLadderVariable);
+    }
+    DeepAsk ask = {g_echoUrl,
+                   command->stunServer,
+                   report->foundInternet ? report->internetAddress : nullptr,
+                   report->noteId == IDS_BEHIND_FIREWALL,
+                   report->noteId == IDS_NOT_BEHIND_FIREWALL,
+                   command->timers ? &ladder : nullptr,
+                   progress};
     RunDeepCheck(&ask, facts);
 }
 
@@ -97,7 +113,7 @@ int WriteReports(const CommandProgram* program, const CommandLine* command,
 
 } // namespace
 
-int RunReport(const CommandProgram* program, const CommandLine* command) {
+int RunReport(const CommandProgram* program, const CommandLine* command, std::FILE* progress) {
     WSADATA socketInfo;
     DetectionReport report;
     // With the round trips of every media request, too big for the stack
@@ -109,7 +125,7 @@ int RunReport(const CommandProgram* program, const CommandLine* command) {
     }
     MakeReport(&report);
     if (command->deep) {
-        RunDeep(&report, command, &facts);
+        RunDeep(&report, command, progress, &facts);
     }
     int status = command->watchSeconds > 0 ? RunWatch(command, &report, &facts) : kCommandGoesOn;
     WSACleanup();

@@ -4,6 +4,8 @@
 // is its platform's: the dialog, and the way it reads its own version.
 #pragma once
 
+#include <cstdio>
+
 #include "app/command_line.h"
 
 const int kExitFound = 0;
@@ -37,5 +39,6 @@ int StartCommand(const CommandProgram* program, int argc, char** argv, CommandLi
 
 // One detection run, with the facts of --deep when asked, written to
 // standard output as text or JSON; kExitFound when both addresses were
-// found, else kExitNotFound.
-int RunReport(const CommandProgram* program, const CommandLine* command);
+// found, else kExitNotFound. --timers tells what it waits for on progress
+// (a terminal; null for nowhere).
+int RunReport(const CommandProgram* program, const CommandLine* command, std::FILE* progress);

@@ -116,6 +116,10 @@ bool ReadPageOptions(int argc, char** argv, int* i, CommandLine* command) {
 }
 
 bool CheckCombination(CommandLine* command) {
+    if (command->timers) {
+        command->deep = true;
+        command->report = command->report || !command->json;
+    }
     if (command->report && command->json) {
         return Refuse(command, "--report and --json cannot be given together");
     }
@@ -157,6 +161,8 @@ bool ReadCommandLine(int argc, char** argv, CommandLine* command) {
             command->json = true;
         } else if (Is(argument, "--deep", nullptr)) {
             command->deep = true;
+        } else if (Is(argument, "--timers", nullptr)) {
+            command->timers = true;
         } else if (Is(argument, "--help", "-h")) {
             command->help = true;
         } else if (Is(argument, "--version", "-V")) {
@@ -184,8 +190,8 @@ int WatchFloor() {
 }
 
 void PrintUsage(const char* name, const char* plainRun, const char* builtInUrl) {
-    std::printf("Usage: %s [--report | --json] [--deep] [--html FILE] [--watch SECONDS]\n"
-                "       [--echo-url URL] [--stun HOST[:PORT]]\n"
+    std::printf("Usage: %s [--report | --json] [--deep] [--timers] [--html FILE]\n"
+                "       [--watch SECONDS] [--echo-url URL] [--stun HOST[:PORT]]\n"
                 "       %s --help | --version\n"
                 "\n"
                 "Tells whether this machine is behind a firewall or an address-translating\n"
@@ -203,6 +209,9 @@ void PrintUsage(const char* name, const char* plainRun, const char* builtInUrl) 
                 "  --watch SECONDS repeats the media probe, the Internet address and TCP\n"
                 "                  1720 and UDP out every SECONDS (at least 10), a line\n"
                 "                  each, until Ctrl-C; then a summary\n"
+                "  --timers        --deep, and how long the router keeps a silent call's UDP\n"
+                "                  mapping and TCP connection (about 3.5 minutes; Ctrl-C\n"
+                "                  ends it with what is known)\n"
                 "  --echo-url URL  ask this address-echo page instead of\n"
                 "                  %s\n"
                 "  --stun HOST[:PORT]  the STUN server of --deep (the echo page's host,\n"

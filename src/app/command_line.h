@@ -6,7 +6,8 @@ const int kCommandErrorSize = 256;
 struct CommandLine {
     bool report;                   // --report
     bool json;                     // --json
-    bool deep;                     // --deep, with --report or --json
+    bool deep;                     // --deep, with --report or --json; set by --timers
+    bool timers;                   // --timers
     bool help;                     // --help, -h
     bool version;                  // --version, -V
     const char* echoUrl;           // --echo-url; null for the built-in page
@@ -19,7 +20,8 @@ struct CommandLine {
 // False for a usage error (an unknown option, an argument too many, an
 // option without its value, a URL that names no HTTP host, --report with
 // --json, --deep without either or --html, a --watch below its floor),
-// with the problem in error. --html implies --deep.
+// with the problem in error. --html implies --deep; --timers implies
+// --deep, and runs the report without --json.
 // The fewest seconds between --watch's rounds: 10, or for tests the
 // environment's MARVOLY_WATCH_FLOOR when that is less.
 int WatchFloor();

@@ -1,6 +1,9 @@
 // The native program's entry: the dialog when standard input and output are
 // a terminal, otherwise (or when asked) the report of one detection run.
+#include <unistd.h>
+
 #include "app/command.h"
+#include "platform/posix/signals.h"
 #include "terminal/resources.h"
 #include "terminal/terminal.h"
 #include "terminal/win32.h"
@@ -35,5 +38,12 @@ int main(int argc, char** argv) {
     if (!command.report && !command.json && TerminalAvailable()) {
         return RunWinMain(argc, argv);
     }
-    return RunReport(&kProgram, &command);
+    // Ctrl-C or SIGTERM ends the silences of --timers at once, and the
+    // report is written with what was found by then.
+    bool caught = command.timers && CatchSignals();
+    status = RunReport(&kProgram, &command, isatty(STDERR_FILENO) ? stderr : nullptr);
+    if (caught) {
+        ReleaseSignals();
+    }
+    return status;
 }

@@ -70,6 +70,7 @@ const char* const kAnswerTexts[][2] = {
     {"rewrites", "rewrites the signalling"},
     {"pinholes", "opens pinholes only"},
     {"helper", "let in by the router's helper"},
+    {"keep-alive", "needs keep-alives"},
 };
 
 } // namespace
@@ -332,6 +333,50 @@ void WriteJsonMediaPath(JsonWriter* json, const MediaPath* path) {
     WriteJsonQuality(json, &path->quality);
 }
 
+// A timer's bounds in words, with why they are unknown.
+void TimerText(const TimerBounds* bounds, const char* reason, char* text, int size) {
+    if (!bounds->known) {
+        std::snprintf(text, size, "unknown (%s)", reason[0] != '\0' ? reason : "not asked");
+    } else if (bounds->lessThan == 0) {
+        std::snprintf(text, size, "at least %d s", bounds->atLeast);
+    } else {
+        std::snprintf(text, size, "at least %d s, less than %d s", bounds->atLeast,
+                      bounds->lessThan);
+    }
+}
+
+void WriteTimers(ReportLines* out, const DeepFacts* facts) {
+    char text[160];
+    TimerText(&facts->udpLifetime, facts->timers.udpReason, text, sizeof(text));
+    AddReportLine(out, "UDP lifetime:", text);
+    AddReportLine(out, "UDP keep-alives:",
+                  FactText(facts->timers.outboundRefresh, "keep a silent mapping",
+                           "do not keep a silent mapping"));
+    TimerText(&facts->tcpIdle, facts->timers.tcpReason, text, sizeof(text));
+    AddReportLine(out, "TCP 1720 idle:", text);
+}
+
+void WriteJsonTimer(JsonWriter* json, const char* key, const TimerBounds* bounds) {
+    if (!bounds->known) {
+        JsonNull(json, key);
+        return;
+    }
+    JsonOpenObject(json, key);
+    JsonInteger(json, "at_least", bounds->atLeast);
+    if (bounds->lessThan == 0) {
+        JsonNull(json, "less_than");
+    } else {
+        JsonInteger(json, "less_than", bounds->lessThan);
+    }
+    JsonClose(json);
+}
+
+void WriteJsonTimers(JsonWriter* json, const DeepFacts* facts) {
+    WriteJsonTimer(json, "udp_lifetime_s", &facts->udpLifetime);
+    JsonFact(json, "udp_outbound_refresh", facts->timers.outboundRefresh);
+    WriteJsonTimer(json, "tcp_idle_s", &facts->tcpIdle);
+}
+
 void WriteJsonAnswer(JsonWriter* json, const char* key, const ReadinessAnswer* answer) {
     JsonOpenObject(json, key);
     JsonText(json, "answer", answer->word);
@@ -354,6 +399,7 @@ void ReadinessLines(const DeepFacts* facts, ReportLines* out) {
         AddReportLine(out, "", numbers);
     }
     WriteAnswer(out, "H.323 ALG:", &readiness->alg);
+    WriteAnswer(out, "Hold:", &readiness->hold);
     if (readiness->noteCaveat != nullptr) {
         AddReportLine(out, "About the note:", readiness->noteCaveat);
     }
@@ -366,6 +412,9 @@ void DeepFactLines(const DeepFacts* facts, ReportLines* out) {
     WriteSignalling(out, facts);
     WriteCallMedia(out, &facts->signalling.media);
     WriteMediaPath(out, facts);
+    if (facts->timed) {
+        WriteTimers(out, facts);
+    }
 }
 
 void WriteReadinessReport(std::FILE* out, const DeepFacts* facts) {
@@ -387,6 +436,9 @@ void WriteJsonDeepReport(JsonWriter* json, const DeepFacts* facts) {
     WriteJsonSignalling(json, facts);
     WriteJsonCallMedia(json, &facts->signalling.media);
     WriteJsonMediaPath(json, &facts->media);
+    if (facts->timed) {
+        WriteJsonTimers(json, facts);
+    }
     const Readiness* readiness = &facts->readiness;
     JsonOpenObject(json, "readiness");
     WriteJsonAnswer(json, "calls_out", &readiness->callsOut);
@@ -394,6 +446,7 @@ void WriteJsonDeepReport(JsonWriter* json, const DeepFacts* facts) {
     WriteJsonAnswer(json, "media", &readiness->media);
     WriteJsonAnswer(json, "quality", &readiness->quality);
     WriteJsonAnswer(json, "alg", &readiness->alg);
+    WriteJsonAnswer(json, "hold", &readiness->hold);
     JsonText(json, "note_caveat", readiness->noteCaveat);
     JsonClose(json);
 }

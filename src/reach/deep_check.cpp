@@ -17,6 +17,7 @@ struct ProbeRun {
     const char* host;
     const char* stunServer;
     long long deadline;
+    std::FILE* progress;
     DeepFacts* facts;
     MediaPath* media;
 };
@@ -37,6 +38,18 @@ DWORD WINAPI ProbeMedia(LPVOID argument) {
     ProbeRun* run = (ProbeRun*)argument;
     int budget = (int)(DeadlineWithin(kMediaPathBudgetMs, run->deadline) - SteadyMilliseconds());
     ProbeMediaPath(run->stunServer, budget > 0 ? budget : 0, run->media);
+    return 0;
+}
+
+DWORD WINAPI ProbeUdpTimers(LPVOID argument) {
+    ProbeRun* run = (ProbeRun*)argument;
+    ProbeUdpLifetime(run->stunServer, run->progress, &run->facts->timers);
+    return 0;
+}
+
+DWORD WINAPI ProbeTcpTimers(LPVOID argument) {
+    ProbeRun* run = (ProbeRun*)argument;
+    ProbeTcpIdle(run->host, &run->facts->timers);
     return 0;
 }
 
@@ -77,6 +90,14 @@ void Judge(const DeepAsk* ask, DeepFacts* facts) {
     readiness.farEndIn = in ? kFactYes : media->farEndIn[kMediaAudio];
     readiness.mediaFirstPort = media->sentPorts[kMediaAudio][kMediaRtp];
     readiness.mediaLastPort = media->sentPorts[kMediaVideo][kMediaRtcp];
+    readiness.timed = facts->timed;
+    if (facts->timed) {
+        JudgeTimer(&facts->timers.ladder, facts->timers.udpLived, &facts->udpLifetime);
+        JudgeTimer(&facts->timers.ladder, facts->timers.tcpLived, &facts->tcpIdle);
+        readiness.udpLifetime = facts->udpLifetime;
+        readiness.tcpIdle = facts->tcpIdle;
+        readiness.outboundRefresh = facts->timers.outboundRefresh;
+    }
     JudgeReadiness(&readiness, &facts->readiness);
 }
 
@@ -91,8 +112,16 @@ void RunDeepCheck(const DeepAsk* ask, DeepFacts* facts) {
     facts->doubleNat = JudgeDoubleNat(&facts->portMapping, internet);
     UrlParts echo;
     SplitUrlParts(ask->echoUrl, &echo);
-    ProbeRun run = {echo.host, ask->stunServer != nullptr ? ask->stunServer : echo.host, deadline,
-                    facts, &facts->media};
+    ProbeRun run = {echo.host, ask->stunServer != nullptr ? ask->stunServer : echo.host,
+                    deadline,  ask->progress,
+                    facts,     &facts->media};
+    facts->timed = ask->timers != nullptr;
+    HANDLE timers[2] = {};
+    if (facts->timed) {
+        StartCallTimers(ask->timers, &facts->timers);
+        timers[0] = StartProbe(ProbeUdpTimers, &run);
+        timers[1] = StartProbe(ProbeTcpTimers, &run);
+    }
     HANDLE media = StartProbe(ProbeMedia, &run);
     HANDLE signalling = StartProbe(ProbeSignalling, &run);
     HANDLE gatekeeper = StartProbe(ProbeGatekeeper, &run);
@@ -100,6 +129,8 @@ void RunDeepCheck(const DeepAsk* ask, DeepFacts* facts) {
     FinishProbe(media);
     FinishProbe(signalling);
     FinishProbe(gatekeeper);
+    FinishProbe(timers[0]);
+    FinishProbe(timers[1]);
     facts->mappedElsewhere = internet != nullptr && facts->media.mappedAddress[0] != '\0' &&
                              std::strcmp(facts->media.mappedAddress, internet) != 0;
     Judge(ask, facts);
@@ -111,8 +142,9 @@ void RunWatchRound(const char* echoUrl, const char* stunServer, WatchRound* roun
     // About 4 KB of round trips that a round does not keep.
     MediaPath* media = (MediaPath*)std::calloc(1, sizeof(MediaPath));
     long long deadline = SteadyMilliseconds() + kMediaPathBudgetMs;
-    ProbeRun run = {echo.host, stunServer != nullptr ? stunServer : echo.host, deadline, nullptr,
-                    media};
+    ProbeRun run = {echo.host, stunServer != nullptr ? stunServer : echo.host,
+                    deadline,  nullptr,
+                    nullptr,   media};
     HANDLE thread = media != nullptr ? StartProbe(ProbeMedia, &run) : nullptr;
     round->tcp1720Out = ProbeTcp1720Out(echo.host, deadline);
     if (GetInternetAddress(round->internetAddress) == 0) {

@@ -3,7 +3,10 @@
 // What the record is written as is the program's business, not this.
 #pragma once
 
+#include <cstdio>
+
 #include "reach/call_signalling.h"
+#include "reach/call_timers.h"
 #include "reach/incoming_call.h"
 #include "reach/media_path.h"
 #include "reach/port_mapping.h"
@@ -16,6 +19,8 @@ struct DeepAsk {
     const char* internetAddress; // dotted, null when the Internet lookup failed
     bool behindNat;              // the two addresses differ
     bool sameAddress;            // they are the same
+    const TimerLadder* timers;   // --timers' silences; null without it
+    std::FILE* progress;         // where --timers tells what waits; null for nowhere
 };
 
 struct DeepFacts {
@@ -28,6 +33,10 @@ struct DeepFacts {
     // UDP left with another address than the echo page saw over TCP: the
     // machine leaves through more than one translating address.
     bool mappedElsewhere;
+    bool timed; // --timers ran: the three below are its
+    CallTimers timers;
+    TimerBounds udpLifetime;
+    TimerBounds tcpIdle;
     Readiness readiness;
 };
 
@@ -38,7 +47,8 @@ const int kDeepCheckMs = 11000;
 
 // Asks the router first; then the probes of the echo host's own ports and
 // the media path run beside the call-back, so that they take as long as the
-// slowest of them. The socket library must be started.
+// slowest of them; with --timers, its silences are waited out beside them.
+// The socket library must be started.
 void RunDeepCheck(const DeepAsk* ask, DeepFacts* facts);
 
 // One round of --watch: the cheap facts (the Internet address as the echo

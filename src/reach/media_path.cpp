@@ -41,20 +41,12 @@ void Note(MediaPath* path, const char* reason) {
     }
 }
 
-// "HOST" or "HOST:PORT" to an address; false, with the reason, when the
-// name does not resolve.
+// The server's address; false, with the reason, when the name does not
+// resolve.
 bool Resolve(const char* server, struct sockaddr_in* address, MediaPath* path) {
-    char host[kUrlHostSize];
-    lstrcpynA(host, server, sizeof(host));
-    char* colon = std::strrchr(host, ':');
-    int port = kStunPort;
-    if (colon != nullptr) {
-        *colon = '\0';
-        port = ReadPort(colon + 1);
-    }
-    if (port == 0 || !ResolveEndpoint(host, (unsigned short)port, address)) {
+    if (!ResolveStunServer(server, address)) {
         char reason[sizeof(path->reason)];
-        wsprintfA(reason, "the STUN server %.60s cannot be found", host);
+        wsprintfA(reason, "the STUN server %.60s cannot be found", server);
         Note(path, reason);
         return false;
     }
@@ -197,6 +189,18 @@ void RunProbe(Probe* probe, long long deadline, MediaPath* path) {
 }
 
 } // namespace
+
+bool ResolveStunServer(const char* server, struct sockaddr_in* address) {
+    char host[kUrlHostSize];
+    lstrcpynA(host, server, sizeof(host));
+    char* colon = std::strrchr(host, ':');
+    int port = kStunPort;
+    if (colon != nullptr) {
+        *colon = '\0';
+        port = ReadPort(colon + 1);
+    }
+    return port != 0 && ResolveEndpoint(host, (unsigned short)port, address);
+}
 
 void ProbeMediaPath(const char* server, int budgetMs, MediaPath* path) {
     long long deadline = SteadyMilliseconds() + budgetMs;

@@ -27,6 +27,10 @@ struct MediaPath {
 // requests short), where nothing answers 2.5 s.
 const int kMediaPathBudgetMs = 5000;
 
+// server, "HOST" or "HOST:PORT" (port 3478 when none is given), to an
+// address; false when it names none.
+bool ResolveStunServer(const char* server, struct sockaddr_in* address);
+
 // server is "HOST" or "HOST:PORT" (3478 when no port is given). Everything
 // is over within budgetMs of the call, but for the name lookup, which the
 // system's resolver bounds; what did not fit is unknown, with the reason.

@@ -1,5 +1,8 @@
 #include "reach/readiness.h"
 
+#include <algorithm>
+#include <cstdio>
+
 #include "platform/platform.h"
 
 namespace {
@@ -116,6 +119,61 @@ ReadinessAnswer Alg(const ReadinessFacts* facts) {
     return kUnknown;
 }
 
+// The silence a call may keep for sure: what lived, or where even the
+// shortest silence was forgotten, half of it.
+int SafeSilence(const TimerBounds* bounds) {
+    int half = bounds->lessThan / 2;
+    return bounds->atLeast > 0 ? bounds->atLeast : half > 0 ? half : 1;
+}
+
+// A timer that ran out within the ladder.
+bool RunsOut(const TimerBounds* bounds) {
+    return bounds->known && bounds->lessThan != 0;
+}
+
+// The answer when a timer ran out within the ladder: keep-alives at least
+// as often as the shorter of the two allows.
+void KeepAlive(const TimerBounds* udp, const TimerBounds* tcp, Readiness* readiness) {
+    bool udpOut = RunsOut(udp);
+    bool tcpOut = RunsOut(tcp);
+    int keep = udpOut && tcpOut ? std::min(SafeSilence(udp), SafeSilence(tcp))
+                                : SafeSilence(udpOut ? udp : tcp);
+    std::snprintf(readiness->holdReason, sizeof(readiness->holdReason),
+                  "the router forgets a silent call's %s",
+                  udpOut && tcpOut ? "UDP mapping and TCP connection"
+                  : udpOut         ? "UDP mapping"
+                                   : "TCP connection");
+    std::snprintf(readiness->holdAdvice, sizeof(readiness->holdAdvice),
+                  "Have the H.323 program send media or keep-alives at least every %d s during "
+                  "silence and hold (H.460.18 keep-alives, where it has them).",
+                  keep);
+    readiness->hold = {"keep-alive", readiness->holdReason, readiness->holdAdvice};
+}
+
+void Hold(const ReadinessFacts* facts, Readiness* readiness) {
+    const TimerBounds* udp = &facts->udpLifetime;
+    const TimerBounds* tcp = &facts->tcpIdle;
+    if (!facts->timed) {
+        readiness->hold = {"unknown", "not measured without --timers", nullptr};
+    } else if (RunsOut(udp) || RunsOut(tcp)) {
+        KeepAlive(udp, tcp, readiness);
+    } else if (facts->outboundRefresh == kFactNo) {
+        readiness->hold = {"keep-alive",
+                           "the router forgets a UDP mapping that only this machine's packets keep",
+                           "Keep media flowing both ways during silence and hold, or use "
+                           "H.460.18/19 traversal or a media relay."};
+    } else if (udp->atLeast == udp->longest && tcp->atLeast == tcp->longest && udp->known &&
+               tcp->known) {
+        std::snprintf(readiness->holdReason, sizeof(readiness->holdReason),
+                      "a silent call's UDP mapping and TCP connection outlive %d s, the longest "
+                      "silence tried",
+                      std::min(udp->atLeast, tcp->atLeast));
+        readiness->hold = {"ok", readiness->holdReason, nullptr};
+    } else {
+        readiness->hold = kUnknown;
+    }
+}
+
 } // namespace
 
 void JudgeReadiness(const ReadinessFacts* facts, Readiness* readiness) {
@@ -124,6 +182,7 @@ void JudgeReadiness(const ReadinessFacts* facts, Readiness* readiness) {
     readiness->media = Media(facts, readiness);
     readiness->quality = Quality(facts);
     readiness->alg = Alg(facts);
+    Hold(facts, readiness);
     bool callsHindered = readiness->callsIn.advice != nullptr ||
                          readiness->callsOut.advice != nullptr ||
                          readiness->media.advice != nullptr;

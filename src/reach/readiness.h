@@ -8,6 +8,7 @@
 #include "reach/incoming_call.h"
 #include "reach/media_judgement.h"
 #include "reach/port_mapping.h"
+#include "reach/timer_judgement.h"
 
 struct ReadinessFacts {
     bool behindNat;   // the two addresses differ (the dialog's note 101)
@@ -29,6 +30,10 @@ struct ReadinessFacts {
     Fact farEndIn;
     unsigned short mediaFirstPort;
     unsigned short mediaLastPort;
+    bool timed; // --timers waited out the silences below
+    TimerBounds udpLifetime;
+    TimerBounds tcpIdle;
+    Fact outboundRefresh; // a mapping kept by this machine's keep-alives alone lived
 };
 
 // One answer: its word as JSON has it, why, and what to do (null when
@@ -45,6 +50,10 @@ struct Readiness {
     ReadinessAnswer media;    // direct, helper, one-way, traversal, blocked, unknown
     ReadinessAnswer quality;  // good, fair, poor, unknown
     ReadinessAnswer alg;      // none, rewrites, pinholes, unknown
+    ReadinessAnswer hold;     // ok, keep-alive, unknown
+    // The hold answer's words, which carry its numbers.
+    char holdReason[128];
+    char holdAdvice[192];
     // Why the dialog's note "not behind a firewall" and the answers seem to
     // disagree; null when they do not.
     const char* noteCaveat;

@@ -19,8 +19,8 @@ enum StunAttribute {
     kAttributeMappedAddress = 0x0001,
     kAttributeChangeRequest = 0x0003,
     kAttributeErrorCode = 0x0009,
-    kAttributeResponsePort = 0x0027,
     kAttributeXorMappedAddress = 0x0020,
+    kAttributeResponsePort = 0x0027,
     kAttributeResponseOrigin = 0x802B,
     kAttributeOtherAddress = 0x802C,
     kAttributeFill = 0x8FF0,
@@ -136,6 +136,12 @@ int BuildBindingRequest(const unsigned char* id, int change, int size, unsigned 
     }
     Write16(out + 2, (unsigned int)length);
     return kStunHeaderSize + length;
+}
+
+int BuildBindingIndication(const unsigned char* id, int size, unsigned char* out) {
+    int built = BuildBindingRequest(id, 0, size, out);
+    Write16(out, kStunBindingIndication);
+    return built;
 }
 
 int AddResponsePort(unsigned char* request, int size, unsigned short port) {

@@ -15,6 +15,7 @@ const int kStunDatagramSize = 1500;
 // The message types the program sends and reads.
 enum StunType {
     kStunBindingRequest = 0x0001,
+    kStunBindingIndication = 0x0011, // answered by nobody: a keep-alive
     kStunBindingSuccess = 0x0101,
     kStunBindingError = 0x0111
 };
@@ -48,6 +49,11 @@ bool ParseStunMessage(const unsigned char* data, int size, StunMessage* message)
 // still (by 4 or more, a multiple of 4), filled up to size bytes with an
 // attribute that the server ignores. out has room for what it is given.
 int BuildBindingRequest(const unsigned char* id, int change, int size, unsigned char* out);
+
+// A binding indication (RFC 5389 section 10) of size bytes, filled as
+// BuildBindingRequest fills: nobody answers it, so the mapping it passes
+// through is kept by this machine's packets alone.
+int BuildBindingIndication(const unsigned char* id, int size, unsigned char* out);
 
 // Adds RESPONSE-PORT (RFC 5780 section 7.5) to the request of size bytes
 // in request, which has 8 bytes of room more, and gives the new size: the

@@ -14,7 +14,9 @@ const ReadinessFacts kPlainNat = {
     true,         false,    kPortMappingNone,     kFactUnknown, kCallUnreachable,
     kFactYes,     kFactYes, kEndpointIndependent, kMediaGood,   kFactNo,
     kFactNo, // the call's media, below: not found out
-    kFactUnknown, true,     kFactUnknown,         50000,        50003};
+    kFactUnknown, true,     kFactUnknown,         50000,        50003,
+    false, // not timed
+    {},           {},       kFactUnknown};
 
 struct ReadinessCase {
     const char* name;

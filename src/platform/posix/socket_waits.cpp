@@ -81,7 +81,9 @@ int PollSockets(const SOCKET* sockets, int count, short events, long long deadli
         if (ready < 0 && errno != EINTR) {
             return SOCKET_ERROR;
         }
-        if (ready > 0 && entries[count].revents != 0) {
+        // A request to end stays in the pipe, so that the waits of every
+        // other thread end at once too.
+        if (ready > 0 && entries[count].revents != 0 && !EndRequested()) {
             DrainSignalPipe();
         }
         for (int i = 0; ready > 0 && i < count && !EndRequested(); ++i) {

@@ -139,6 +139,7 @@ usage() {
 --html /nonexistent-folder/page.html|the page cannot be written to '/nonexistent-folder/page.html'
 --html - --json|--html - writes the page where the report would go
 --watch 10 --deep --json|--watch repeats the quick facts only
+--timers --report --json|--report and --json cannot be given together
 --echo-url ftp://127.0.0.1/firewall/ip.tpl|the echo URL 'ftp://127.0.0.1/firewall/ip.tpl' names no HTTP host
 --echo-url 127.0.0.1:8080/firewall/ip.tpl|names no HTTP host
 --echo-url http:///firewall/ip.tpl|names no HTTP host
@@ -159,8 +160,8 @@ help_and_version() {
         expect "$option: exit code, requests, first line" "$rc $(requests) $(head -n 1 "$work/out")" \
             "0 0 $line"
     done <<ROWS
---help|Usage: $name [--report | --json] [--deep] [--html FILE] [--watch SECONDS]
--h|Usage: $name [--report | --json] [--deep] [--html FILE] [--watch SECONDS]
+--help|Usage: $name [--report | --json] [--deep] [--timers] [--html FILE]
+-h|Usage: $name [--report | --json] [--deep] [--timers] [--html FILE]
 --version|Marvoly 1.0.0.1
 -V|Marvoly 1.0.0.1
 ROWS

@@ -67,6 +67,26 @@ mangled      routed   mangle    js     none        unknown     reachable       1
 random       random   -         js     none        unknown     unreachable     101  yes none     random  unchanged/false/changed
 udp-dropped  nat      drop-udp  js     none        unknown     unreachable     101  yes none     dropped unchanged/null/null
 trickles     nat      trickle   js     none        unknown     no-call-back    101  yes none     -       -
+timers-25    nat      ct-25     js     none        unknown     unreachable     101  yes none     nat     -
+timers-90    nat      ct-90     js     none        unknown     unreachable     101  yes none     nat     -
+timers-kernel nat     ct-kernel js     none        unknown     unreachable     101  yes none     nat     -
+timers-forgets nat    ct-forgets js    none        unknown     unreachable     101  yes none     nat     -
+TABLE
+}
+
+# The --timers rows: the router's conntrack timeouts (UDP, TCP established;
+# - for the kernel's), the silences tried (MARVOLY_TIMERS_LADDER) and the
+# bounds that must bracket the timeouts (AT_LEAST:LESS_THAN), with whether
+# a mapping kept by keep-alives alone lived. ct-forgets drops the
+# keep-alives before conntrack sees them, as a router does that counts only
+# answered traffic.
+# router     udp tcp ladder       udp_lifetime_s refresh tcp_idle_s
+timer_rows() {
+    cat <<'TABLE'
+ct-25        25  60  10,20,40,70  20:40          true    40:70
+ct-90        90  -   60,100       60:100         true    100:null
+ct-kernel    -   -   20,40        20:40          true    40:null
+ct-forgets   -   -   20,40        20:40          false   40:null
 TABLE
 }
 
@@ -123,6 +143,84 @@ CONF
     rig_own_pid $!
     wait_until 50 grep -q 'Listening for NAT-PMP' "$rig_dir/miniupnpd.log" ||
         fail "miniupnpd did not start: $(cat "$rig_dir/miniupnpd.log")"
+}
+
+timer_row() {
+    timer_rows | awk -v extra="$router_extra" '$1 == extra'
+}
+
+# The router's timeouts as nftables objects, set on each new connection;
+# what conntrack forgot is dropped, not picked up again mid-stream.
+timer_rules() {
+    # shellcheck disable=SC2046 # the row's words
+    set -- $(timer_row)
+    echo 'table ip marvoly_timers {'
+    [ "$2" = - ] || echo "ct timeout udp-silence { protocol udp; l3proto ip; policy = { unreplied: $2, replied: $2 }; }"
+    [ "$3" = - ] || echo "ct timeout tcp-idle { protocol tcp; l3proto ip; policy = { established: $3 }; }"
+    echo 'chain pre { type filter hook prerouting priority filter;'
+    [ "$2" = - ] || echo 'iifname "r0" meta l4proto udp ct timeout set "udp-silence";'
+    [ "$3" = - ] || echo 'iifname "r0" tcp dport 1720 ct timeout set "tcp-idle";'
+    echo '}'
+    # The keep-alives, the run's only UDP datagrams of 36 bytes, unseen by
+    # conntrack.
+    [ "$1" != ct-forgets ] ||
+        echo 'chain raw { type filter hook prerouting priority raw; iifname "r0" udp length 44 drop; }'
+    echo 'chain gate { type filter hook forward priority filter; ct state invalid drop; }'
+    echo '}'
+}
+
+# The bounds as the JSON has them.
+timer_json() {
+    echo "$1" | awk -F: '{ printf "{\"at_least\": %s, \"less_than\": %s}\n", $1, $2 }'
+}
+
+# coturn's own lifetime test (turnutils_natdiscovery -t) from the client,
+# beside marvoly's run, for each bound of AT_LEAST:LESS_THAN.
+lifetime_start() {
+    lifetime_pids=
+    for t in $(echo "$1" | tr : ' '); do
+        case "$t" in 0 | null) continue ;; esac
+        timeout $((t + 20)) ip netns exec "$client" turnutils_natdiscovery -t -T "$t" "$echo_host" \
+            >"$rig_dir/lifetime-$t" 2>&1 &
+        rig_own_pid $!
+        lifetime_pids="$lifetime_pids $!"
+    done
+}
+
+# Its second answer came after at_least and not after less_than.
+lifetime_agrees() {
+    # shellcheck disable=SC2086 # the pids
+    wait $lifetime_pids || true
+    lived=yes
+    for t in $(echo "$1" | tr : ' '); do
+        case "$t" in 0 | null) continue ;; esac
+        found=no
+        ! grep -q 'RFC 5780 response 2' "$rig_dir/lifetime-$t" || found=yes
+        expect "natdiscovery's mapping after $t s" "$found" "$lived"
+        lived=no
+    done
+}
+
+# SIGTERM in the middle of --timers: the report at once, the rungs asked by
+# then known and the open bounds null.
+ended_early() {
+    MARVOLY_TIMERS_LADDER=20,40 timeout 60 ip netns exec "$client" "$MARVOLY_E2E_PROGRAM" \
+        --json --timers >"$rig_dir/ended.json" 2>"$rig_dir/ended.err" &
+    ended=$!
+    rig_own_pid "$ended"
+    sleep 30
+    started=$(date +%s%N)
+    # timeout hands the signal on to marvoly.
+    kill -TERM "$ended"
+    wait "$ended" || true
+    took=$((($(date +%s%N) - started) / 1000000))
+    echo "--- ended by SIGTERM ($took ms after it)"
+    cat "$rig_dir/ended.json" "$rig_dir/ended.err"
+    [ "$took" -lt 2000 ] || fail "the run ended $took ms after SIGTERM"
+    for key in udp_lifetime_s tcp_idle_s; do
+        expect "$key when ended early" "$(json_key "$rig_dir/ended.json" $key)" "$(timer_json 20:null)"
+    done
+    check_report_schema "$rig_dir/ended.json"
 }
 
 # listening NAMESPACE t|u PORT
@@ -202,6 +300,10 @@ while True:
     # reference) changed on the way.
     helper | helper-fw | drop-out | mangle)
         signalling_rules | in_netns "$router" nft -f - || fail "the router's rules did not load"
+        ;;
+    ct-*)
+        in_netns "$router" sysctl -q -w net.netfilter.nf_conntrack_tcp_loose=0
+        timer_rules | in_netns "$router" nft -f - || fail "the router's timeouts did not load"
         ;;
     esac
 }
@@ -405,10 +507,12 @@ text_field() {
     sed -n "s/^$2: *//p" "$1"
 }
 
-# run MODE: marvoly MODE --deep in the client, its output in $rig_dir/MODE
+# run MODE [OPTION]: marvoly MODE --deep [OPTION] in the client, its output in $rig_dir/MODE
 # (Windows' CR LF made LF), its exit status checked and its time and memory
 # within the bounds (Wine's own start and memory are not the program's).
 run() {
+    waits=0
+    [ -z "${2-}" ] || waits=$(($(echo "$MARVOLY_TIMERS_LADDER" | tr , '\n' | tail -n 1) + 10))
     started=$(date +%s%N)
     status=0
     if [ -n "$windows" ]; then
@@ -424,10 +528,13 @@ run() {
         bound=10000
         # The worst case of all, within the whole check's bound.
         [ "$scenario" != trickles ] || bound=12000
+            timeout $((30 + waits)) ip netns exec "$client" "$MARVOLY_E2E_PROGRAM" "--$1" --deep \
+            ${2-} >"$rig_dir/$1" 2>"$rig_dir/$1.err" || status=$?
+        bound=$((10000 + waits * 1000))
     fi
     took=$((($(date +%s%N) - started) / 1000000))
     peak=$(tail -n 1 "$rig_dir/$1.kib")
-    echo "--- marvoly --$1 --deep ($took ms, at most $peak KiB of memory natively)"
+    echo "--- marvoly --$1 --deep ${2-}($took ms, at most $peak KiB of memory natively)"
     cat "$rig_dir/$1" "$rig_dir/$1.err"
     expect "exit status of --$1 --deep" "$status" 0
     [ "$took" -lt "$bound" ] || fail "--$1 --deep took $took ms, more than $bound ms"
@@ -552,7 +659,22 @@ expect "Incoming calls" "$(text_field "$rig_dir/report" "Incoming calls")" "$(in
 tracked=
 case "$want_call $want_out $network$router_extra" in "- "* | *" no "* | *" routed-") ;; *) tracked=yes ;; esac
 [ -z "$tracked" ] || watch_conntrack
-run json
+timers=$(timer_row)
+if [ -n "$timers" ]; then
+    # shellcheck disable=SC2086 # the row's words
+    set -- $timers
+    MARVOLY_TIMERS_LADDER=$4
+    export MARVOLY_TIMERS_LADDER
+    lifetime_start "$5"
+    run json --timers
+    lifetime_agrees "$5"
+    expect "udp_lifetime_s" "$(json_key "$rig_dir/json" udp_lifetime_s)" "$(timer_json "$5")"
+    expect "udp_outbound_refresh" "$(json_key "$rig_dir/json" udp_outbound_refresh)" "$6"
+    expect "tcp_idle_s" "$(json_key "$rig_dir/json" tcp_idle_s)" "$(timer_json "$7")"
+    [ "$router_extra" != ct-kernel ] || ended_early
+else
+    run json
+fi
 expect "note_id" "$(json_key "$rig_dir/json" note_id)" "$want_note"
 expect "port_mapping" "$(json_key "$rig_dir/json" port_mapping)" "$(mapping_json "$want_mapping")"
 expect "double_nat" "$(json_key "$rig_dir/json" double_nat)" "$(double_json "$want_double")"
