@@ -139,6 +139,21 @@ bool CheckCombination(CommandLine* command) {
     return true;
 }
 
+// What an option that takes a value names it, as its refusal says when
+// the value is missing; null for any other argument.
+const char* NeedsValue(const char* argument) {
+    const char* const options[][2] = {{kEchoUrlOption, "a URL"},
+                                      {kStunOption, "a HOST or HOST:PORT"},
+                                      {kHtmlOption, "a FILE"},
+                                      {kWatchOption, "SECONDS"}};
+    for (const auto& option : options) {
+        if (std::strcmp(argument, option[0]) == 0) {
+            return option[1];
+        }
+    }
+    return nullptr;
+}
+
 } // namespace
 
 bool ReadCommandLine(int argc, char** argv, CommandLine* command) {
@@ -167,13 +182,8 @@ bool ReadCommandLine(int argc, char** argv, CommandLine* command) {
             command->help = true;
         } else if (Is(argument, "--version", "-V")) {
             command->version = true;
-        } else if (Is(argument, kEchoUrlOption, nullptr)) {
-            return Refuse(command, "option '%s' needs a URL", kEchoUrlOption);
-        } else if (Is(argument, kStunOption, nullptr)) {
-            return Refuse(command, "option '%s' needs a HOST or HOST:PORT", kStunOption);
-        } else if (Is(argument, kHtmlOption, nullptr) || Is(argument, kWatchOption, nullptr)) {
-            return Refuse(command, "option '%s' needs %s", argument,
-                          argument[2] == 'h' ? "a FILE" : "SECONDS");
+        } else if (NeedsValue(argument)) {
+            return Refuse(command, "option '%s' needs %s", argument, NeedsValue(argument));
         } else if (argument[0] == '-') {
             return Refuse(command, "unknown option '%s'", argument);
         } else {
