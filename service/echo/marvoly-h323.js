@@ -42,7 +42,8 @@
 // A client that sends "hold\n" instead gets "held\n" and the connection is
 // kept, silent, for 4 minutes at most; every "ping\n" on it is answered
 // "pong\n", so that the client learns whether a router on the way still
-// carries a connection that was idle. Anything else ends it.
+// carries a connection that was idle. Anything else ends it, and so does
+// a third held connection of one caller, before its answer.
 //
 // On 1719 a datagram of at least 16 bytes is answered with one line, the
 // caller's address (the server block's return).
@@ -214,8 +215,20 @@ function startCalls(call, data) {
     call.s.sendUpstream(order, {flush: true});
 }
 
-// The held mode's answers, a line for each line; the connection itself
-// goes to a server that closes it at 4 minutes (marvoly-h323.conf).
+// A held connection goes on to the held server, named by its caller's
+// address in the PROXY protocol's line before the first of its own.
+function passHeld(s) {
+    const v = s.variables;
+    let line = `PROXY TCP4 ${v.remote_addr} ${v.server_addr} ${v.remote_port} ${v.server_port}\r\n`;
+    // One piece: what is sent apart from the data passing goes after it.
+    s.on('upstream', (data, flags) => {
+        s.send(Buffer.concat([Buffer.from(line), data]), flags);
+        line = '';
+    });
+}
+
+// The held server's answers, a line for each line; the connection itself
+// goes on to a server that closes it at 4 minutes (marvoly-h323.conf).
 function holdCall(s) {
     s.on('upstream', (data) => {
         const lines = data.toString().split('\n');
@@ -230,7 +243,7 @@ function holdCall(s) {
 
 function answerSetup(s) {
     if (s.variables.marvoly_h323_mode === 'held') {
-        holdCall(s);
+        passHeld(s);
         return;
     }
     const call = {s: s, names: null, verdicts: {}, timer: null, over: false, closed: false};
@@ -330,4 +343,4 @@ function readDatagram(s) {
     });
 }
 
-export default {readSetup, answerSetup, holdSilently, readCallBack, callBack, readDatagram};
+export default {readSetup, answerSetup, holdCall, holdSilently, readCallBack, callBack, readDatagram};

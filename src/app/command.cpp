@@ -9,6 +9,7 @@
 #include "app/report.h"
 #include "app/watch.h"
 #include "detect/detect_ids.h"
+#include "platform/platform.h"
 #include "terminal/win32.h"
 
 namespace {
@@ -123,9 +124,15 @@ int RunReport(const CommandProgram* program, const CommandLine* command, std::FI
         std::fprintf(stderr, "%s: the socket layer cannot start\n", program->name);
         return kExitNotFound;
     }
+    // Ctrl-C or SIGTERM ends the silences of --timers at once, and the
+    // report is written with what was found by then.
+    bool caught = command->timers && CatchSignals();
     MakeReport(&report);
     if (command->deep) {
         RunDeep(&report, command, progress, &facts);
+    }
+    if (caught) {
+        ReleaseSignals();
     }
     int status = command->watchSeconds > 0 ? RunWatch(command, &report, &facts) : kCommandGoesOn;
     WSACleanup();

@@ -3,7 +3,6 @@
 #include <unistd.h>
 
 #include "app/command.h"
-#include "platform/posix/signals.h"
 #include "terminal/resources.h"
 #include "terminal/terminal.h"
 #include "terminal/win32.h"
@@ -38,12 +37,5 @@ int main(int argc, char** argv) {
     if (!command.report && !command.json && TerminalAvailable()) {
         return RunWinMain(argc, argv);
     }
-    // Ctrl-C or SIGTERM ends the silences of --timers at once, and the
-    // report is written with what was found by then.
-    bool caught = command.timers && CatchSignals();
-    status = RunReport(&kProgram, &command, isatty(STDERR_FILENO) ? stderr : nullptr);
-    if (caught) {
-        ReleaseSignals();
-    }
-    return status;
+    return RunReport(&kProgram, &command, isatty(STDERR_FILENO) ? stderr : nullptr);
 }

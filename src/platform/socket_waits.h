@@ -52,8 +52,7 @@ const int kMaxWaitSockets = 20;
 int WaitForSockets(const SOCKET* sockets, int count, long long deadline);
 
 // True once the waits end at once because the program is to end; a loop of
-// waits stops then instead of spinning. Never on Windows, where nothing cuts
-// a wait short.
+// waits stops then instead of spinning.
 bool WaitsCutShort();
 
 // Waits until deadline, or (where the program catches the requests to end,

@@ -1,5 +1,5 @@
-// Socket waits with Windows Sockets: select on the socket, and a connect
-// made non-blocking.
+// Socket waits with Windows Sockets: select on the socket and on the end
+// socket of console_signals.h, and a connect made non-blocking.
 #include "platform/platform.h"
 
 #include <atomic>
@@ -63,31 +63,44 @@ bool WaitLeft(long long deadline, struct timeval* limit) {
     return left > 0;
 }
 
+// One select until deadline with the end socket in the receive set, where
+// the console's requests to end are caught; the count of sockets that are
+// ready, 0 when the wait ran out or was cut short.
+int SelectUntil(fd_set* receive, fd_set* send, fd_set* failed, long long deadline) {
+    struct timeval limit;
+    if (EndRequested() || !WaitLeft(deadline, &limit)) {
+        return 0;
+    }
+    if (EndSocket() != INVALID_SOCKET) {
+        FD_SET(EndSocket(), receive);
+    }
+    int count = select(0, receive, send, failed, &limit);
+    return EndRequested() ? 0 : count;
+}
+
 } // namespace
 
 // Windows reports a refused connection in the exception set, not the write
-// set; select is not cut short by anything, so one call is the whole wait.
+// set.
 int WaitForSocket(SOCKET socket, SocketWait wait, long long deadline) {
-    struct timeval limit;
-    if (!WaitLeft(deadline, &limit)) {
-        return SOCKET_ERROR;
-    }
     bool receive = wait == kWaitToReceive;
-    fd_set ready;
+    fd_set wanted;
     fd_set failed;
-    FD_ZERO(&ready);
+    fd_set ended;
+    FD_ZERO(&wanted);
     FD_ZERO(&failed);
-    FD_SET(socket, &ready);
-    if (!receive) {
-        FD_SET(socket, &failed);
-    }
-    int count = select(0, receive ? &ready : nullptr, receive ? nullptr : &ready, &failed, &limit);
-    return count > 0 && FD_ISSET(socket, &ready) && !FD_ISSET(socket, &failed) ? 0 : SOCKET_ERROR;
+    FD_ZERO(&ended);
+    FD_SET(socket, &wanted);
+    FD_SET(socket, &failed);
+    int count = receive ? SelectUntil(&wanted, nullptr, nullptr, deadline)
+                        : SelectUntil(&ended, &wanted, &failed, deadline);
+    return count > 0 && FD_ISSET(socket, &wanted) && (receive || !FD_ISSET(socket, &failed))
+               ? 0
+               : SOCKET_ERROR;
 }
 
 int WaitForSockets(const SOCKET* sockets, int count, long long deadline) {
-    struct timeval limit;
-    if (count < 1 || count > kMaxWaitSockets || !WaitLeft(deadline, &limit)) {
+    if (count < 1 || count > kMaxWaitSockets) {
         return SOCKET_ERROR;
     }
     fd_set ready;
@@ -95,7 +108,7 @@ int WaitForSockets(const SOCKET* sockets, int count, long long deadline) {
     for (int i = 0; i < count; ++i) {
         FD_SET(sockets[i], &ready);
     }
-    if (select(0, &ready, nullptr, nullptr, &limit) > 0) {
+    if (SelectUntil(&ready, nullptr, nullptr, deadline) > 0) {
         for (int i = 0; i < count; ++i) {
             if (FD_ISSET(sockets[i], &ready)) {
                 return i;
@@ -106,15 +119,18 @@ int WaitForSockets(const SOCKET* sockets, int count, long long deadline) {
 }
 
 bool WaitsCutShort() {
-    return false;
+    return EndRequested();
 }
 
 bool WaitForEnd(long long deadline) {
-    long long left = deadline - SteadyMilliseconds();
-    if (left > 0 && EndEvent() != nullptr) {
-        WaitForSingleObject(EndEvent(), (DWORD)left);
-    } else if (left > 0) {
-        Sleep((DWORD)left);
+    fd_set none;
+    FD_ZERO(&none);
+    // Without the end socket select has nothing to watch; Sleep waits then.
+    if (EndSocket() == INVALID_SOCKET) {
+        long long left = deadline - SteadyMilliseconds();
+        Sleep(left > 0 ? (DWORD)left : 0);
+    } else {
+        SelectUntil(&none, nullptr, nullptr, deadline);
     }
     return EndRequested();
 }
