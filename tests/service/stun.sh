@@ -15,6 +15,25 @@ rig_begin "$1"
 stun_rig routed
 request=000100002112a442000102030405060708090a0b
 
+# An answer aimed by RESPONSE-PORT at another of the asker's ports comes
+# there, but never to a port below 1024.
+for port_answered in 40000:yes 1000:no; do
+    port=${port_answered%:*}
+    expect "an answer to port $port" "$(in_netns "$client" python3 -c 'import socket, sys
+port = int(sys.argv[2])
+listener = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+listener.bind(("10.84.0.2", port))
+listener.settimeout(1)
+asker = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+asker.sendto(bytes.fromhex("000100082112a442000102030405060708090a0b00270004")
+             + port.to_bytes(2, "big") + b"\0\0", (sys.argv[1], 3478))
+try:
+    listener.recv(512)
+    print("yes")
+except socket.timeout:
+    print("no")' "$stun_primary" "$port")" "${port_answered#*:}"
+done
+
 # Forged sources fill the set of 65,536; one fresh client's 1,000 requests
 # then share the allowance of one source with the forged ones.
 in_netns "$router" python3 "$here/forge.py" fill "netns exec $echo_ns" inet marvoly_stun sources udp \
