@@ -157,6 +157,7 @@ void WriteAnswers(std::FILE* out, const Readiness* readiness) {
     WriteAnswerRow(out, "Media", &readiness->media);
     WriteAnswerRow(out, "Quality", &readiness->quality);
     WriteAnswerRow(out, "H.323 ALG", &readiness->alg);
+    WriteAnswerRow(out, "Hold", &readiness->hold);
     std::fprintf(out, "</table>\n");
     if (readiness->noteCaveat != nullptr) {
         WriteElement(out, "p", " class=\"note\"", readiness->noteCaveat);

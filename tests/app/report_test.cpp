@@ -1,18 +1,13 @@
 // The report's JSON strings against Python's json module, byte by byte: the
 // program's texts are Latin-1, and every byte must come out as json.dumps
-// writes that character. The page of a day's --watch, at its largest.
+// writes that character.
 #include <gtest/gtest.h>
-
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 
 #include "app/deep_report.h"
-#include "app/html_report.h"
 #include "app/report.h"
 
 namespace {
@@ -163,34 +158,4 @@ TEST(DeepReport, EachFactAsWritten) {
             EXPECT_EQ(test.json, Written(&deep, true));
         }
     }
-}
-
-// A day and an hour of --watch at a round a minute, each figure at its
-// widest, and a note that is all character references: the page stays
-// under 200 KiB.
-TEST(HtmlPage, ADayOfRoundsStaysUnder200KiB) {
-    static DeepFacts facts;
-    static WatchHistory history;
-    DetectionReport report = {};
-    std::memset(report.note, '<', sizeof(report.note) - 1);
-    ReadinessFacts nothing = {};
-    JudgeReadiness(&nothing, &facts.readiness);
-    facts.media.quality = {kMediaPackets, 1, 99.3, 29999, 32000, 9999.9, 149, kMediaPoor};
-    for (int i = 0; i < kMediaPackets; ++i) {
-        facts.media.roundTripMs[i] = i % 2 == 0 ? 32000 : -1;
-    }
-    for (int i = 0; i < kWatchHistory + 60; ++i) {
-        WatchPoint point = {1795000000LL + 60LL * i, facts.media.quality};
-        AddWatchPoint(&history, &point);
-    }
-    char path[] = "marvoly-page-XXXXXX";
-    int file = mkstemp(path);
-    ASSERT_LE(0, file);
-    close(file);
-    EXPECT_TRUE(WriteHtmlFile(path, &report, &facts, &history));
-    struct stat written;
-    ASSERT_EQ(0, stat(path, &written));
-    std::printf("the page: %lld bytes\n", (long long)written.st_size);
-    EXPECT_GT(200 * 1024, written.st_size);
-    std::remove(path);
 }

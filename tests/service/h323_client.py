@@ -1,7 +1,6 @@
 """Clients of the shipped Setup echo at 192.0.2.1, as tests/service/h323.sh
 runs them: tcp FROM HEX[,HEX...] CALLEE, udp FROM HEX, flood FROM[,FROM...]
-COUNT HOLD, stream FROM HEX SECONDS, order SOCKET ADDRESS PORT, hold FROM
-COUNT."""
+COUNT HOLD, stream FROM HEX SECONDS, order SOCKET ADDRESS PORT, hold FROM COUNT."""
 import contextlib
 import socket
 import sys
@@ -141,21 +140,15 @@ def order(path, address, port):
             print("not called")
 
 
-# COUNT held connections from FROM, one after the other, each then pinged
-# once: prints what each answered ("held pong"), or "closed".
+# COUNT held connections from FROM, each pinged once: what each answered.
 def hold(address, count):
-    answers, held = [], []
-    for _ in range(int(count)):
-        connection = socket.create_connection((SERVER, 1720), 8, (address, 0))
-        connection.settimeout(2)
-        held.append(connection)
-        heard = []
+    for connection in [socket.create_connection((SERVER, 1720), 2, (address, 0)) for _ in range(int(count))]:
+        heard = b""
         with contextlib.suppress(OSError):
             for line in (b"hold\n", b"ping\n"):
                 connection.send(line)
-                heard.append(connection.recv(64).decode().strip())
-        answers.append(" ".join(heard[:heard.index("")] if "" in heard else heard) or "closed")
-    print(", ".join(answers))
+                heard += connection.recv(64)
+        print(heard.decode().replace("\n", " ").strip() or "closed")
 
 
 {"tcp": tcp, "udp": udp, "flood": flood, "stream": stream, "order": order, "hold": hold}[sys.argv[1]](*sys.argv[2:])
