@@ -110,8 +110,7 @@ grown=$((($(peak) - before) / 1024))
 [ "$grown" -lt 16 ] || fail "a streaming caller grew the worker by $grown MiB"
 echo "ok: a streaming caller grew the worker by $grown MiB"
 
-# Two held connections a caller; a third is closed before its answer.
-expect "three held from one caller, then another's" \
+expect "three held from one caller (two held, a third closed before its answer), another's" \
     "$(client hold 192.0.2.33 3 | paste -sd,) / $(client hold 192.0.2.34 1)" "held pong,held pong,closed / held pong"
 
 # The call-back socket: no other user may reach it, and what nginx itself

@@ -1,7 +1,7 @@
 #!/bin/sh
-# The shipped STUN server's packet limit when forged sources fill its set:
-# coturn as shipped behind the shipped marvoly-stun.nft (tests/lib/stun.sh,
-# routed), forged requests from the router, and a client that asks.
+# The shipped STUN server's answers to other ports and its limit when forged
+# sources fill its set: coturn as shipped behind the shipped marvoly-stun.nft
+# (tests/lib/stun.sh, routed), forged requests from the router, a client.
 #
 #   stun.sh BASE
 set -eu
@@ -15,14 +15,12 @@ rig_begin "$1"
 stun_rig routed
 request=000100002112a442000102030405060708090a0b
 
-# An answer aimed by RESPONSE-PORT at another of the asker's ports comes
-# there, but never to a port below 1024.
 answered=$(for port in 40000 1000; do in_netns "$client" python3 -c 'import select, socket, sys
 port, listener, asker = int(sys.argv[2]), socket.socket(2, 2), socket.socket(2, 2)
 listener.bind(("10.84.0.2", port))
 asker.sendto(bytes.fromhex("000100082112a442000102030405060708090a0b00270004") + port.to_bytes(2, "big") + bytes(2), (sys.argv[1], 3478))
 print(bool(select.select([listener], [], [], 1)[0]))' "$stun_primary" $port; done)
-expect "answers aimed at ports 40000 and 1000" "$(echo $answered)" "True False"
+expect "answers aimed by RESPONSE-PORT at 40000 and 1000 (none below 1024)" "$(echo $answered)" "True False"
 
 # Forged sources fill the set of 65,536; one fresh client's 1,000 requests
 # then share the allowance of one source with the forged ones.

@@ -526,8 +526,8 @@ run() {
         bound=$((20000 + waits * 1000))
     else
         /usr/bin/time -f %M -o "$rig_dir/$1.kib" \
-            timeout $((30 + waits)) ip netns exec "$client" "$MARVOLY_E2E_PROGRAM" "--$1" --deep ${2-} \
-            >"$rig_dir/$1" 2>"$rig_dir/$1.err" || status=$?
+            timeout $((30 + waits)) ip netns exec "$client" "$MARVOLY_E2E_PROGRAM" "--$1" --deep \
+            ${2-} >"$rig_dir/$1" 2>"$rig_dir/$1.err" || status=$?
         bound=$((10000 + waits * 1000))
         # The worst case of all, within the whole check's bound.
         [ "$scenario" != trickles ] || bound=12000
