@@ -1,7 +1,7 @@
 #!/bin/sh
-# The shipped STUN server's answers to other ports and its limit when forged
-# sources fill its set: coturn as shipped behind the shipped marvoly-stun.nft
-# (tests/lib/stun.sh, routed), forged requests from the router, a client.
+# The shipped STUN server's packet limit when forged sources fill its set:
+# coturn as shipped behind the shipped marvoly-stun.nft (tests/lib/stun.sh,
+# routed), forged requests from the router, and a client that asks.
 #
 #   stun.sh BASE
 set -eu

@@ -201,11 +201,11 @@ lifetime_agrees() {
     done
 }
 
-# SIGTERM in the middle of --timers (SIGINT under Wine, its Ctrl-C): the
-# report at once, the rungs asked by then known and the open bounds null.
+# SIGTERM in the middle of --timers: the report at once, the rungs asked by
+# then known and the open bounds null.
 ended_early() {
     signal=TERM && set -- "$MARVOLY_E2E_PROGRAM"
-    [ -z "$windows" ] || { signal=INT && set -- "$wine" "$(windows_path "$1")"; }
+    [ -z "$windows" ] || { signal=INT && set -- "$wine" "$(windows_path "$1")"; } # Wine's Ctrl-C
     MARVOLY_TIMERS_LADDER=20,40 timeout 60 ip netns exec "$client" "$@" \
         --json --timers </dev/null >"$rig_dir/ended.crlf" 2>"$rig_dir/ended.err" &
     ended=$!
@@ -515,7 +515,7 @@ text_field() {
 # within the bounds (Wine's own start and memory are not the program's).
 run() {
     waits=0
-    [ -z "${2-}" ] || waits=$(($(echo "$MARVOLY_TIMERS_LADDER" | tr , '\n' | tail -n 1) + 10))
+    [ -z "${2-}" ] || waits=$(($(echo "${MARVOLY_TIMERS_LADDER:-0}" | tr , '\n' | tail -n 1) + 10))
     started=$(date +%s%N)
     status=0
     if [ -n "$windows" ]; then
@@ -567,8 +567,7 @@ page_ways() {
 # --html in the client, rendered; the answers' words in its text and the
 # ways' colours in the picture's attributes, against the JSON's answers.
 check_page() {
-    timeout 30 ip netns exec "$client" "$MARVOLY_E2E_PROGRAM" --html "$rig_dir/page.html" \
-        --json >"$rig_dir/json" || fail "--html did not run"
+    run json "--html $rig_dir/page.html"
     browser_render "$echo_ns" "$rig_dir/page.html" "$rig_dir/page.png"
     python3 - "$rig_dir/page.html.dom" "$rig_dir/json" "$(page_ways)" <<'CHECK' || fail "the page is not as expected"
 import html.parser, json, sys
