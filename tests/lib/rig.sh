@@ -122,7 +122,7 @@ rig_checked() {
     netns | etc) echo "$2" | grep -Eqx 'mv[0-9A-Za-z]{6}(-[0-9A-Za-z-]+)?' ;;
     wine)
         case "$2" in /usr/*/wineserver | /usr/*/wineserver64) ;; *) return 1 ;; esac
-        [ -x "$2" ] && [ -n "$(find "$2" -maxdepth 0 -user 0 ! -perm /022 2>/dev/null)" ]
+        [ -x "$2" ] && [ -n "$(find -L "$2" -maxdepth 0 -user 0 ! -perm /022 2>/dev/null)" ]
         ;;
     nginx)
         case "$2" in "$rig_reaping"/*) ;; *) return 1 ;; esac
