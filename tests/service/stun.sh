@@ -16,8 +16,7 @@ stun_rig routed
 request=000100002112a442000102030405060708090a0b
 
 answered=$(for port in 40000 1000; do in_netns "$client" python3 -c 'import select, socket, sys
-port, listener, asker = int(sys.argv[2]), socket.socket(2, 2), socket.socket(2, 2)
-listener.bind(("10.84.0.2", port))
+port, listener, asker = int(sys.argv[2]), socket.socket(2, 2), socket.socket(2, 2); listener.bind(("10.84.0.2", port))
 asker.sendto(bytes.fromhex("000100082112a442000102030405060708090a0b00270004") + port.to_bytes(2, "big") + bytes(2), (sys.argv[1], 3478))
 print(bool(select.select([listener], [], [], 1)[0]))' "$stun_primary" $port; done)
 expect "answers aimed by RESPONSE-PORT at 40000 and 1000 (none below 1024)" "$(echo $answered)" "True False"
