@@ -63,14 +63,18 @@ bool WaitLeft(long long deadline, struct timeval* limit) {
     return left > 0;
 }
 
-// One select until deadline with the end socket in the receive set, where
-// the console's requests to end are caught; the count of sockets that are
-// ready, 0 when the wait ran out or was cut short.
+// One select until deadline with the end socket in the receive set (one of
+// its own when receive is null), where the console's requests to end are
+// caught; the count of sockets that are ready, 0 when the wait ran out or
+// was cut short.
 int SelectUntil(fd_set* receive, fd_set* send, fd_set* failed, long long deadline) {
     struct timeval limit;
     if (EndRequested() || !WaitLeft(deadline, &limit)) {
         return 0;
     }
+    fd_set endOnly;
+    FD_ZERO(&endOnly);
+    receive = receive != nullptr ? receive : &endOnly;
     if (EndSocket() != INVALID_SOCKET) {
         FD_SET(EndSocket(), receive);
     }
@@ -86,14 +90,12 @@ int WaitForSocket(SOCKET socket, SocketWait wait, long long deadline) {
     bool receive = wait == kWaitToReceive;
     fd_set wanted;
     fd_set failed;
-    fd_set ended;
     FD_ZERO(&wanted);
     FD_ZERO(&failed);
-    FD_ZERO(&ended);
     FD_SET(socket, &wanted);
     FD_SET(socket, &failed);
     int count = receive ? SelectUntil(&wanted, nullptr, nullptr, deadline)
-                        : SelectUntil(&ended, &wanted, &failed, deadline);
+                        : SelectUntil(nullptr, &wanted, &failed, deadline);
     return count > 0 && FD_ISSET(socket, &wanted) && (receive || !FD_ISSET(socket, &failed))
                ? 0
                : SOCKET_ERROR;
@@ -123,14 +125,12 @@ bool WaitsCutShort() {
 }
 
 bool WaitForEnd(long long deadline) {
-    fd_set none;
-    FD_ZERO(&none);
     // Without the end socket select has nothing to watch; Sleep waits then.
     if (EndSocket() == INVALID_SOCKET) {
         long long left = deadline - SteadyMilliseconds();
         Sleep(left > 0 ? (DWORD)left : 0);
     } else {
-        SelectUntil(&none, nullptr, nullptr, deadline);
+        SelectUntil(nullptr, nullptr, nullptr, deadline);
     }
     return EndRequested();
 }

@@ -515,7 +515,7 @@ text_field() {
 # within the bounds (Wine's own start and memory are not the program's).
 run() {
     waits=0
-    [ -z "${2-}" ] || waits=$(($(echo "${MARVOLY_TIMERS_LADDER:-0}" | tr , '\n' | tail -n 1) + 10))
+    [ "${2-}" != --timers ] || waits=$(($(echo "$MARVOLY_TIMERS_LADDER" | tr , '\n' | tail -n 1) + 10))
     started=$(date +%s%N)
     status=0
     if [ -n "$windows" ]; then
